@@ -1,0 +1,46 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace platform {
+
+// Every modal box the programs show goes through here, so a test can answer it without a
+// person. The default handlers show a QMessageBox/QFileDialog; a test installs its own.
+enum class MessageButtons { Ok, YesNo, OkCancel };
+enum class MessageIcon { None, Information, Warning, Error, Question };
+enum class MessageResult { Ok, Cancel, Yes, No };
+
+struct MessageRequest {
+    QString text;
+    QString caption;
+    MessageButtons buttons = MessageButtons::Ok;
+    MessageIcon icon = MessageIcon::None;
+};
+
+struct FileDialogRequest {
+    bool save = false;
+    QString caption;
+    QString directory;
+    QString fileName;
+    QString filter;
+    QString defaultSuffix;
+};
+
+using MessageHandler = std::function<MessageResult(const MessageRequest &)>;
+// Returns the chosen file name, or an empty text when the user cancelled.
+using FileDialogHandler = std::function<QString(const FileDialogRequest &)>;
+
+MessageResult ShowMessageBox(const MessageRequest &request);
+QString ShowFileDialog(const FileDialogRequest &request);
+
+// Install a handler for the calls above; an empty function restores the real dialogs.
+void SetMessageHandler(MessageHandler handler);
+void SetFileDialogHandler(FileDialogHandler handler);
+
+// Shortcuts for the common boxes.
+void ShowMessage(const QString &text, const QString &caption = {});
+bool AskYesNo(const QString &text, const QString &caption);
+
+} // namespace platform

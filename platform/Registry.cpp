@@ -1,0 +1,111 @@
+#include "Registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+
+namespace platform {
+namespace {
+
+const QString numberPrefix = QStringLiteral("dword:");
+
+QStringList KeyParts(const QString &key) { return key.split(QLatin1Char('\\'), Qt::SkipEmptyParts); }
+
+} // namespace
+
+Registry::Registry() = default;
+
+Registry::~Registry() { CloseKey(); }
+
+QString Registry::FileForKey(const QString &key)
+{
+    const QStringList parts = KeyParts(key);
+    if (parts.size() < 3 || parts[0].compare(QLatin1String("SOFTWARE"), Qt::CaseInsensitive) != 0)
+        return {};
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return base + QLatin1Char('/') + parts[1] + QLatin1Char('/') + parts[2] + QStringLiteral(".conf");
+}
+
+bool Registry::OpenKey(const QString &key, bool canCreate)
+{
+    CloseKey();
+    const QString file = FileForKey(key);
+    if (file.isEmpty())
+        return false;
+    const QFileInfo info(file);
+    if (!info.exists()) {
+        // Creating the key means creating its (empty) file.
+        QFile created(file);
+        if (!canCreate || !QDir().mkpath(info.absolutePath()) || !created.open(QIODevice::WriteOnly))
+            return false;
+    }
+    auto opened = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    if (opened->status() != QSettings::NoError)
+        return false;
+    group = KeyParts(key).mid(3).join(QLatin1Char('/'));
+    if (!group.isEmpty())
+        opened->beginGroup(group);
+    settings = std::move(opened);
+    return true;
+}
+
+void Registry::CloseKey()
+{
+    if (settings) {
+        settings->sync();
+        settings.reset();
+    }
+    group.clear();
+}
+
+void Registry::RequireOpen() const
+{
+    if (!settings)
+        throw ERegistryException("Registry key is not open");
+}
+
+bool Registry::ValueExists(const QString &name) const
+{
+    return settings && settings->contains(name);
+}
+
+int Registry::ReadInteger(const QString &name) const
+{
+    RequireOpen();
+    if (!settings->contains(name))
+        throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
+    const QString text = settings->value(name).toString();
+    bool ok = false;
+    const uint value = text.startsWith(numberPrefix) ? text.mid(numberPrefix.size()).toUInt(&ok, 16) : 0;
+    if (!ok)
+        throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
+    return static_cast<int>(value);
+}
+
+QString Registry::ReadString(const QString &name) const
+{
+    RequireOpen();
+    if (!settings->contains(name))
+        return {};
+    const QString text = settings->value(name).toString();
+    if (text.startsWith(numberPrefix))
+        throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
+    return text;
+}
+
+void Registry::WriteInteger(const QString &name, int value)
+{
+    RequireOpen();
+    settings->setValue(name, numberPrefix + QStringLiteral("%1").arg(static_cast<uint>(value), 8, 16, QLatin1Char('0')));
+}
+
+void Registry::WriteString(const QString &name, const QString &value)
+{
+    RequireOpen();
+    settings->setValue(name, value);
+}
+
+} // namespace platform

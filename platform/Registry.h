@@ -1,0 +1,52 @@
+#pragma once
+#include <QString>
+#include <memory>
+#include <stdexcept>
+
+class QSettings;
+
+namespace platform {
+
+// Raised when a value is missing or of another type, so that "a failed read keeps the default"
+// reads the same way as with the Windows registry.
+class ERegistryException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One key of the current user's settings. A key "SOFTWARE\Org\App[\Sub...]" lives in
+// $XDG_CONFIG_HOME/Org/App.conf (~/.config when unset), sub-keys as groups. Numbers are kept
+// as "dword:xxxxxxxx" and texts as they are, so each value keeps its type as in the registry.
+class Registry {
+public:
+    Registry();
+    ~Registry();
+    Registry(const Registry &) = delete;
+    Registry &operator=(const Registry &) = delete;
+
+    // Opens (and with canCreate, creates) the key; false when it cannot.
+    bool OpenKey(const QString &key, bool canCreate);
+    // Flushes the values written since OpenKey and closes the key.
+    void CloseKey();
+    bool IsOpen() const { return settings != nullptr; }
+
+    bool ValueExists(const QString &name) const;
+    int ReadInteger(const QString &name) const;
+    bool ReadBool(const QString &name) const { return ReadInteger(name) != 0; }
+    // A missing text reads as empty; a number read as a text is a failed read.
+    QString ReadString(const QString &name) const;
+
+    void WriteInteger(const QString &name, int value);
+    void WriteBool(const QString &name, bool value) { WriteInteger(name, value ? 1 : 0); }
+    void WriteString(const QString &name, const QString &value);
+
+    // The settings file that a key maps to (for messages and tests).
+    static QString FileForKey(const QString &key);
+
+private:
+    std::unique_ptr<QSettings> settings;
+    QString group;
+    void RequireOpen() const;
+};
+
+} // namespace platform
