@@ -1,0 +1,9 @@
+#pragma once
+
+// What the main loop needs to know of a running file send: whether it runs, whether it paces
+// lines by the device's replies, and how many lines still wait for one.
+struct FileSendState {
+    bool active = false;
+    bool responseWindow = false;
+    int outstandingLines = 0;
+};

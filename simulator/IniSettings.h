@@ -1,0 +1,35 @@
+#pragma once
+#include "IniFile.h"
+
+#include <QString>
+#include <memory>
+
+// The settings file of the simulator: reads and writes work in the current section; once a write
+// fails, every later write and delete is skipped, silently, for the rest of the run.
+class IniSettings {
+public:
+    explicit IniSettings(const QString &fileName);
+
+    void SetSection(const QString &name) { section = name; }
+    const QString &GetSection() const { return section; }
+
+    bool ReadBool(const QString &key, bool defaultValue) const;
+    int ReadInteger(const QString &key, int defaultValue) const;
+    QString ReadString(const QString &key, const QString &defaultValue) const;
+
+    // Each returns whether the file is still writable afterwards.
+    bool WriteBool(const QString &key, bool value);
+    bool WriteInteger(const QString &key, int value);
+    bool WriteString(const QString &key, const QString &value);
+    bool DeleteKey(const QString &key);
+
+    bool IsWritable() const { return writable; }
+    const QString &FileName() const { return iniFile.FileName(); }
+
+private:
+    template <typename Write> bool Guarded(Write write);
+
+    platform::IniFile iniFile;
+    QString section = "N/A";
+    bool writable = true;
+};

@@ -1,0 +1,298 @@
+#pragma once
+#include "DeviceIdentity.h"
+#include "FileSendState.h"
+#include "GraphSample.h"
+#include "LcdState.h"
+#include "ScriptRunState.h"
+
+#include <QMainWindow>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class IniSettings;
+class SentenceParser;
+class SerialPort;
+class TickTimer;
+class TfDefineButton;
+class TfGraphicDisplay;
+class TfSendFilePopUp;
+class TfShowMessageMonColors;
+class TfPositionDeviation;
+class TfSvStatus;
+class TfCogDisplay;
+class TfSkyView;
+class TfGpsSimulator;
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+// The other windows the main window works with; created after it, handed over by main().
+struct PelmoraWindows {
+    TfDefineButton *defineButton = nullptr;
+    TfGraphicDisplay *graphicDisplay = nullptr;
+    TfSendFilePopUp *sendFilePopUp = nullptr;
+    TfShowMessageMonColors *showMessageMonColors = nullptr;
+    TfPositionDeviation *positionDeviation = nullptr;
+    TfSvStatus *svStatus = nullptr;
+    TfCogDisplay *cogDisplay = nullptr;
+    TfSkyView *skyView = nullptr;
+    TfGpsSimulator *gpsSimulator = nullptr;
+};
+
+// The simulator's main window: the link to the device, its emulated front panel and the
+// settings of the whole program.
+class TfPelmora : public QMainWindow {
+    Q_OBJECT
+public:
+    enum class RfpType { Off, Holvanek, Brisken };
+    static constexpr int kButtonScripts = 32;
+    static constexpr int kHistoryLines = 20;
+
+    explicit TfPelmora(QWidget *parent = nullptr);
+    ~TfPelmora() override;
+
+    void AttachWindows(const PelmoraWindows &windows);
+
+    // Main loop and the outgoing side of the link.
+    void T10msTick();
+    void PollSerialPort();
+    void SendSentence(const char *text);
+    void SendScriptLine(std::string &text);
+    bool IsPortOpen() const;
+    void PanelReset();
+
+    // COM and baud menus.
+    int GetComMenuIndex() const;
+    std::int32_t GetMenuBaudRate() const;
+    void SetComMenuPort(int n);
+    void SetBaudMenu(std::int32_t baud);
+
+    void bClickComOpenClose();
+    void bClickSendData();
+    void bClickAddCkSum();
+    void bClickPause();
+    void bClickClear();
+    void cbContextPopUp();
+
+    // Emulated display and panel keys.
+    void LcdWrite(bool data, std::uint8_t byte);
+    void PutLcdChar(int position, std::uint8_t code);
+    void ClearLcd();
+    void SetContrast(std::uint8_t value);
+    void StepContrastDown();
+    void StepContrastUp();
+    void BacklightOn();
+    void BacklightOff();
+    void SetPanelKey(unsigned bits, bool pressed);
+
+    // Window life, caption and layout.
+    QString GetVersionText() const { return versionText; }
+    void UpdateCaption();
+    void ArrangePanelLayout();
+
+    // Steps and sinks whose work comes with their own parts of the program; the main loop
+    // calls them in this order.
+    virtual void SetAcquireState(int state);
+    virtual void AcquireStep();
+    virtual void RunScriptStep();
+    virtual void PumpSendFile();
+    virtual void DeviceIdRequestStep();
+    virtual void StartDeviceIdRequest();
+    virtual void TriggerDeviceIdRequest();
+    virtual void LogMessage(const char *text);
+    virtual void LogOutgoing(const char *text);
+    virtual void AddMonitorLine(const char *text);
+    virtual void AddMonitorLineAs(const char *text, int category);
+    virtual void ClearMonitor();
+    virtual void RunUserButton(int n);
+
+    // State that tests and the later parts read.
+    const LcdState &GetLcd() const { return lcd; }
+    std::uint8_t GetContrast() const { return contrast; }
+    bool IsBacklightOn() const;
+    unsigned GetPanelKeyMask() const { return panelKeyMask; }
+    RfpType GetRfpType() const;
+    int GetButtonGroup() const { return buttonGroup; }
+    SerialPort &GetSerialPort() { return *serialPort; }
+    GraphSample &CurrentSample() { return graphSample; }
+    ScriptRunState &ScriptState() { return scriptState; }
+    FileSendState &FileSend() { return fileSend; }
+    const QString &GetStartDirectory() const { return startDirectory; }
+    QString GetIniFileName() const;
+    QString GetLogFileNameNoPrompt() const;
+    const QStringList &ButtonScriptLines(int index) const { return buttonScriptLines[index]; }
+    const QString &ButtonScriptCaption(int index) const { return buttonScriptCaptions[index]; }
+    bool IsRidReceived() const { return ridReceived; }
+    bool IsMonitorPaused() const { return monitorPaused; }
+    int GetRxTxIndicatorState() const { return rxTxIndicatorState; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    struct SavedGeometry {
+        QWidget *widget;
+        QRect rect;
+    };
+
+    void BuildForm();
+    void BuildMenus();
+    void BuildDisplayPanel();
+    void BuildButtonPanel();
+    void BuildMonitorPanel();
+    void BuildAuxPanel();
+    void CreateLcdCells();
+    void FreeLcdCells();
+    void DrawLcdCell(int index, std::uint8_t code);
+    void ReadFileVersion();
+    void CreateIniSettings();
+    void ReadSettings();
+    void WriteSettings();
+    void FormShow();
+    void FormClose();
+    void TakeBackGraphSettings();
+    bool WindowsAppMessageLoop(QObject *receiver, QEvent *event);
+    void cbKeyPressHandler(QKeyEvent *event, bool &handled);
+    void SetRfpTypeControls();
+    void SetButtonGroup(int group);
+
+    void HandleRawLine();
+    void HandleSentence();
+    void DispatchSentence();
+    void SetContrastFromField(const char *field);
+    void FreeOutstandingLine();
+    void CopyIdentity(DeviceIdentity &identity, int nameField, int versionField, int serialField);
+
+    void RxSeen();
+    void RxIdle();
+    void TxSeen();
+    void TxIdle();
+    void ShowRxTx(bool frame, bool rx, bool tx);
+
+    // Owned parts of the link.
+    std::unique_ptr<SerialPort> serialPort;
+    std::unique_ptr<SentenceParser> sentenceParser;
+    std::unique_ptr<TickTimer> tickTimer;
+    std::unique_ptr<IniSettings> iniSettings;
+    PelmoraWindows windows;
+
+    // Main loop state.
+    bool pollBusy = false;
+    std::array<std::uint8_t, 8096> receiveBuffer{};
+    std::int32_t receiveLength = 0;
+    std::string lineBuffer;
+    std::array<char, 600> replyBuffer{};
+    std::uint32_t lineTick = 0;
+    std::uint32_t rxStamp = 0;
+    std::uint32_t txStamp = 0;
+    std::uint32_t lastPollTime = 0;
+    std::uint32_t queryStamp = 0;
+    int rxTxIndicatorState = 0;
+    GraphSample graphSample{};
+    bool ridReceived = false;
+    bool steeringIdentityKnown = false;
+    bool lightBarIdentityKnown = false;
+    bool dgpsIdentityKnown = false;
+    std::array<char, 20> reportName{};
+    std::array<char, 20> reportVersion{};
+    std::array<char, 20> reportSerial{};
+    ScriptRunState scriptState;
+    FileSendState fileSend;
+    bool monitorPaused = false;
+    bool logging = false;
+    int acquireState = 0;
+
+    // Display and keys.
+    LcdState lcd;
+    std::array<QLabel *, LcdState::kCells> lcdCells{};
+    std::uint8_t contrast = 0;
+    unsigned panelKeyMask = 0;
+    bool keysToPanel = true;
+    bool keyHookInstalled = false;
+
+    // Settings.
+    QString startDirectory;
+    QString versionText;
+    QPoint defineButtonPos, msgMonColorsPos, sendFilePopupPos, graphicFormPos, positionDeviationPos,
+        svStatusPos, cogDisplayPos, skyViewPos, gpsSimulatorPos;
+    int cogDisplayHeight = 200;
+    int cogDisplayWidth = 200;
+    QRect fileDialogRect{50, 50, 200, 200};
+    QRect logDialogRect{50, 50, 200, 200};
+    int sendFileLineDelayMs = 0;
+    bool sendFileLineResponse = true;
+    bool linearGrid = true;
+    bool logGrid = true;
+    int bmpSaveFileIndex = 1;
+    int dataSaveFileIndex = 1;
+    int logSequenceFileIndex = 1;
+    QString logFileNameNoPrompt;
+    int buttonGroup = 0;
+    std::array<QString, kButtonScripts> buttonScriptCaptions;
+    std::array<QStringList, kButtonScripts> buttonScriptLines;
+    bool terminalLayoutApplied = false;
+    std::vector<SavedGeometry> designedLayout;
+
+    // Components, named as the form names them.
+    QTimer *Timer20ms = nullptr;
+    QFrame *pDisplayPanel = nullptr;
+    QLabel *iHolvanek = nullptr;
+    QPushButton *sKeyNo1 = nullptr, *sKeyNo2 = nullptr, *sKeyNo3 = nullptr, *sKeyNo4 = nullptr;
+    QPushButton *bUpAndDownKeys = nullptr;
+    QPushButton *bBriskenDiag = nullptr;
+    QProgressBar *pbContrast = nullptr;
+    QLabel *lBackLight = nullptr;
+    QFrame *pButtonPanel = nullptr;
+    std::array<QPushButton *, 8> bButton{};
+    std::array<QLabel *, 8> lButtonTag{};
+    QFrame *pMessageMonitorPanel = nullptr;
+    QListWidget *lbMessageMonitor = nullptr;
+    QComboBox *cbSendData = nullptr;
+    QPushButton *bSendData = nullptr, *bPause = nullptr, *bClear = nullptr, *bAddCkSum = nullptr;
+    QFrame *pAuxPanel = nullptr;
+    QPushButton *bComOpenClose = nullptr, *bLogMessages = nullptr, *bCancelButtonScript = nullptr;
+    QLabel *iRxTxFrame = nullptr, *iRxArrow = nullptr, *iTxArrow = nullptr;
+    QLabel *lLogMessagesStatus = nullptr;
+    QLabel *lScriptDelayReport = nullptr, *lScriptLineReport = nullptr, *lScriptMessageReport = nullptr;
+    QProgressBar *pbScriptDelayReport = nullptr;
+    QPushButton *bAcquireBrisken = nullptr;
+    QLabel *lAcquireBriskenStatus = nullptr, *lBriskenConnectionReport = nullptr;
+    QPushButton *bGraphicDisplay = nullptr, *bSendFile = nullptr;
+    QFrame *pFileSendPanel = nullptr;
+
+    QMenu *mComPort = nullptr;
+    QMenu *mBaudRate1 = nullptr;
+    std::array<QAction *, 18> comItems{};
+    std::array<QAction *, 10> baudItems{};
+    QAction *mTwoStopBits = nullptr, *mnuMsgFlushSerial = nullptr;
+    QAction *mRfpOptOff = nullptr, *mRfpOptHolvanek = nullptr, *mRfpOptBrisken = nullptr;
+    QAction *mHideButtons = nullptr, *mShowScriptDetails = nullptr;
+    std::array<QAction *, 4> mButtonGroup{};
+    QAction *mSvStatus = nullptr, *mPositionDeviation = nullptr, *mSkyView = nullptr, *mGpsSim = nullptr;
+    // Logging and monitor options: the ini keys they carry, in the order the file lists them.
+    struct OptionItem {
+        const char *key;
+        QAction *action;
+        bool defaultValue;
+    };
+    std::vector<OptionItem> logOptions;
+    std::vector<OptionItem> monitorOptions;
+    QAction *mLogAppendToFile = nullptr, *mLogOverWriteFile = nullptr;
+    QAction *mMsgMonUpperCase = nullptr;
+};

@@ -1,0 +1,13 @@
+#pragma once
+#include <QWidget>
+
+// Created hidden at start-up and kept until the program ends; the main window shows it and
+// keeps its position.
+class TfSvStatus : public QWidget {
+public:
+    explicit TfSvStatus(QWidget *parent = nullptr) : QWidget(parent, Qt::Window) {
+        setObjectName("fSvStatus");
+        setWindowTitle("Satellite Vehicle Status list");
+    }
+    bool IsShown() const { return isVisible(); }
+};

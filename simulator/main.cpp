@@ -1,0 +1,45 @@
+#include "ExceptionApplication.h"
+#include "TfCogDisplay.h"
+#include "TfDefineButton.h"
+#include "TfGpsSimulator.h"
+#include "TfGraphicDisplay.h"
+#include "TfPelmora.h"
+#include "TfPositionDeviation.h"
+#include "TfSendFilePopUp.h"
+#include "TfShowMessageMonColors.h"
+#include "TfSkyView.h"
+#include "TfSvStatus.h"
+
+#include <exception>
+
+int main(int argc, char **argv) {
+    platform::ExceptionApplication app(argc, argv);
+    QApplication::setApplicationName("Pelmora");
+    try {
+        // The main window first: it reads the settings the other windows are placed by.
+        TfPelmora fPelmora;
+        TfDefineButton fDefineButton(&fPelmora);
+        TfGraphicDisplay fGraphicDisplay;
+        TfSendFilePopUp fSendFilePopUp(&fPelmora);
+        TfShowMessageMonColors fShowMessageMonColors(&fPelmora);
+        TfPositionDeviation fPositionDeviation;
+        TfSvStatus fSvStatus;
+        TfCogDisplay fCogDisplay;
+        TfSkyView fSkyView;
+        TfGpsSimulator fGpsSimulator;
+        fPelmora.AttachWindows({&fDefineButton, &fGraphicDisplay, &fSendFilePopUp, &fShowMessageMonColors,
+                                &fPositionDeviation, &fSvStatus, &fCogDisplay, &fSkyView, &fGpsSimulator});
+        // Closing the main window ends the program, whatever else is open.
+        QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+        fPelmora.setAttribute(Qt::WA_QuitOnClose, true);
+        for (QWidget *w : std::initializer_list<QWidget *>{&fGraphicDisplay, &fPositionDeviation, &fSvStatus,
+                                                           &fCogDisplay, &fSkyView, &fGpsSimulator})
+            w->setAttribute(Qt::WA_QuitOnClose, false);
+        fPelmora.show();
+        app.exec();
+        // The main window is destroyed last of all (it was created first) and writes the settings.
+    } catch (...) {
+        platform::ExceptionApplication::ShowException(std::current_exception());
+    }
+    return 0;
+}
