@@ -82,13 +82,14 @@ bool SerialPort::OpenPort(std::uint8_t port, std::int32_t baud) {
     handle = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (handle < 0)
         return false;
-    // No sharing: a second open of the device fails while we hold it.
-    if (::ioctl(handle, TIOCEXCL) != 0) {
+    if (!Configure()) {
+        // A port whose settings did not take is of no use and must not look connected.
         ClosePort();
         return false;
     }
-    if (!Configure()) {
-        // A port whose settings did not take is of no use and must not look connected.
+    // No sharing: a second open of the device fails while we hold it.
+    if (::ioctl(handle, TIOCEXCL) != 0) {
+        RecordError("CreateFile");
         ClosePort();
         return false;
     }
@@ -161,9 +162,15 @@ std::int32_t SerialPort::ReadPort(std::uint8_t *buffer, std::int32_t size) {
     const ssize_t n = ::read(handle, buffer, static_cast<std::size_t>(size - 1));
     if (n > 0)
         return static_cast<std::int32_t>(n);
-    // Nothing waiting is EAGAIN; end of file or an I/O error means the device hung up.
-    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+    // A raw line with no byte waiting reads 0 (or EAGAIN); a hang-up shows in poll, and an
+    // I/O error means the device went away.
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
         deviceGone = true;
+    } else if (n == 0) {
+        pollfd p{handle, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            deviceGone = true;
+    }
     return 0;
 }
 

@@ -1,0 +1,102 @@
+#include "IniFile.h"
+#include "IniSettings.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using platform::IniFile;
+
+namespace {
+
+QString WriteFile(const QTemporaryDir &dir, const QByteArray &content) {
+    const QString name = dir.filePath("test.ini");
+    QFile file(name);
+    file.open(QIODevice::WriteOnly);
+    file.write(content);
+    return name;
+}
+
+QByteArray ReadFile(const QString &name) {
+    QFile file(name);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+} // namespace
+
+TEST(IniFile, ReadsWithTheClassicRules) {
+    QTemporaryDir dir;
+    const QString name = WriteFile(dir, "; comment\r\n"
+                                        "[UserButtons]\r\n"
+                                        "Button1Line1 = $PQVZK,6*, \"quoted\" a=b \r\n"
+                                        "button1line1=second\r\n"
+                                        "Count=42\r\n"
+                                        "Hex=0x1F\r\n"
+                                        "Bad=12abc\r\n"
+                                        "Flag=0\r\n"
+                                        "[userbuttons]\r\n"
+                                        "Later=1\r\n");
+    IniFile ini(name);
+    // The value is the text after the first '=', unquoted and unescaped; the first match wins.
+    EXPECT_EQ(ini.ReadString("USERBUTTONS", "BUTTON1LINE1", "x"), "$PQVZK,6*, \"quoted\" a=b");
+    EXPECT_EQ(ini.ReadInteger("UserButtons", "count", 0), 42);
+    EXPECT_EQ(ini.ReadInteger("UserButtons", "Hex", 0), 31);
+    EXPECT_EQ(ini.ReadInteger("UserButtons", "Bad", 7), 7); // not a number: the default
+    EXPECT_FALSE(ini.ReadBool("UserButtons", "Flag", true));
+    EXPECT_EQ(ini.ReadString("UserButtons", "Later", "none"), "none"); // only the first section counts
+    EXPECT_EQ(ini.ReadString("Missing", "Count", "d"), "d");
+}
+
+TEST(IniFile, WritesKeepTheOtherLines) {
+    QTemporaryDir dir;
+    const QString name = WriteFile(dir, "; keep me\n[A]\nOne=1\n\n[B]\nTwo=2\n");
+    IniFile ini(name);
+    ini.WriteString("a", "one", "uno"); // replaces in place
+    ini.WriteString("A", "Three", "3"); // goes after the section's last line
+    ini.WriteInteger("C", "Four", 4);   // a new section at the end
+    ini.DeleteKey("B", "TWO");
+    ini.DeleteKey("B", "Missing");
+    EXPECT_EQ(ReadFile(name), "; keep me\n[A]\none=uno\nThree=3\n\n[B]\n\n[C]\nFour=4\n");
+    // A second reader sees every write at once.
+    IniFile other(name);
+    EXPECT_EQ(other.ReadInteger("c", "four", 0), 4);
+    EXPECT_EQ(other.ReadString("A", "One", ""), "uno");
+}
+
+TEST(IniFile, MissingFileIsCreatedOnFirstWrite) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath("new.ini");
+    IniFile ini(name);
+    EXPECT_EQ(ini.ReadInteger("S", "K", 5), 5);
+    EXPECT_FALSE(QFile::exists(name));
+    ini.WriteBool("S", "K", true);
+    EXPECT_EQ(ReadFile(name), "[S]\nK=1\n");
+}
+
+TEST(IniFile, WriteIntoAMissingDirectoryRaises) {
+    IniFile ini("/nonexistent-dir/for/sure/test.ini");
+    EXPECT_THROW(ini.WriteString("S", "K", "v"), platform::IniFileError);
+}
+
+TEST(IniSettings, ReadOnlyFileIsLeftUntouched) {
+    QTemporaryDir dir;
+    const QString name = WriteFile(dir, "[Configuration]\nComPort=3\n");
+    QFile::setPermissions(name, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    IniSettings settings(name);
+    settings.SetSection("Configuration");
+    EXPECT_EQ(settings.ReadInteger("ComPort", 1), 3);
+    EXPECT_FALSE(settings.IsWritable());
+    EXPECT_FALSE(settings.WriteInteger("ComPort", 5));
+    EXPECT_FALSE(settings.DeleteKey("ComPort"));
+    EXPECT_EQ(ReadFile(name), "[Configuration]\nComPort=3\n");
+}
+
+TEST(IniSettings, FirstFailedWriteStopsTheRest) {
+    IniSettings settings("/nonexistent-dir/for/sure/test.ini");
+    EXPECT_EQ(settings.GetSection(), "N/A");
+    EXPECT_TRUE(settings.IsWritable());
+    EXPECT_FALSE(settings.WriteString("K", "v"));
+    EXPECT_FALSE(settings.IsWritable());
+    EXPECT_FALSE(settings.WriteBool("K", true));
+}

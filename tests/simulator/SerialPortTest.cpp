@@ -1,0 +1,187 @@
+#include "SerialPort.h"
+
+#include "PseudoTerminal.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using testsupport::PseudoTerminal;
+using testsupport::ScopedComMapping;
+
+TEST(SerialPortTable, BaudTableAndPortNumbers) {
+    EXPECT_EQ(SerialPort::BaudCount(), 10);
+    EXPECT_EQ(SerialPort::BaudAt(0), 300);
+    EXPECT_EQ(SerialPort::BaudAt(9), 115200);
+    EXPECT_EQ(SerialPort::BaudAt(10), 0);
+    EXPECT_EQ(SerialPort::BaudIndex(115200), 9);
+    EXPECT_EQ(SerialPort::BaudIndex(14400), 255);
+    // 10 bits a byte, rounded up.
+    for (std::uint8_t i = 0; i < 10; ++i) {
+        const std::uint32_t exact = 10000000u / static_cast<std::uint32_t>(SerialPort::BaudAt(i));
+        const bool remainder = 10000000u % static_cast<std::uint32_t>(SerialPort::BaudAt(i)) != 0;
+        EXPECT_EQ(SerialPort::MicrosecondsPerByteAt(i), exact + (remainder ? 1 : 0)) << SerialPort::BaudAt(i);
+    }
+    EXPECT_EQ(SerialPort::NextPortNumber(0), 1);
+    EXPECT_EQ(SerialPort::NextPortNumber(98), 99);
+    EXPECT_EQ(SerialPort::NextPortNumber(99), 255);
+    EXPECT_EQ(SerialPort::NextPortNumber(255), 255);
+    EXPECT_EQ(SerialPort::PortName(0), "");
+    EXPECT_EQ(SerialPort::PortName(100), "");
+    EXPECT_EQ(SerialPort::PortName(9), "/dev/ttyS8");
+}
+
+TEST(SerialPortClosed, DoesNothingAndSaysSo) {
+    SerialPort port;
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.OpenPortName(), nullptr);
+    EXPECT_EQ(port.GetBaudRate(), 38400);
+    std::uint8_t buffer[8];
+    EXPECT_EQ(port.ReadPort(buffer, sizeof buffer), 0);
+    EXPECT_EQ(port.WritePort(buffer, 4), 0);
+    EXPECT_FALSE(port.WriteByte('A'));
+    EXPECT_FALSE(port.SetRts());
+    EXPECT_FALSE(port.ClearRts());
+    EXPECT_FALSE(port.SetStopBits(2));
+    EXPECT_EQ(port.GetTxBudget(), 0u);
+    port.SetBaudRate(9600); // stored for a closed port
+    EXPECT_EQ(port.GetBaudRate(), 9600);
+    port.SetBaudRate(14400); // not in the table
+    EXPECT_EQ(port.GetBaudRate(), 9600);
+}
+
+TEST(SerialPortBudget, GrowsWithWritesAndDecaysWithTime) {
+    PseudoTerminal pty;
+    ScopedComMapping map(61, pty.DevicePath());
+    SerialPort port;
+    ASSERT_TRUE(port.OpenPort(61, 9600));
+    const std::uint8_t ten[10] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(port.WritePort(ten, 10), 10);
+    EXPECT_EQ(port.GetTxBudget(), 10420u);
+    EXPECT_EQ(port.DecayTxBudget(1000, 1005), 5420u);
+    EXPECT_EQ(port.DecayTxBudget(1000, 1006), 0u); // as much as the budget or more
+    port.WritePort(ten, 10);
+    EXPECT_EQ(port.DecayTxBudget(0xFFFFFFFEu, 3), 5420u); // the tick count wrapped in between
+    EXPECT_EQ(port.DecayTxBudget(7, 7 + 10001), 0u);
+    port.ClosePort();
+}
+
+TEST(SerialPortOpen, RawExclusiveAtTheChosenRate) {
+    PseudoTerminal pty;
+    ScopedComMapping map(62, pty.DevicePath());
+    SerialPort port;
+    ASSERT_TRUE(port.OpenPort(62, 19200));
+    ASSERT_NE(port.OpenPortName(), nullptr);
+    EXPECT_EQ(port.OpenPortName(), pty.DevicePath().toStdString());
+
+    // A second opener is refused; root may open anyway, but then the flag must be set.
+    const int other = ::open(pty.DevicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (other < 0) {
+        EXPECT_EQ(errno, EBUSY);
+    } else {
+        int exclusive = 0;
+        ASSERT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 1);
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(other, &tio), 0);
+        EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B19200));
+        EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+        EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
+        EXPECT_EQ(tio.c_cc[VMIN], 0);
+        EXPECT_EQ(tio.c_cc[VTIME], 0);
+        port.SetStopBits(2);
+        ASSERT_EQ(::tcgetattr(other, &tio), 0);
+        EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
+        port.SetBaudRate(115200);
+        ASSERT_EQ(::tcgetattr(other, &tio), 0);
+        EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B115200));
+        ::close(other);
+    }
+
+    // Bytes both ways; a read never waits.
+    pty.Write("$PQVZS,CLR\r\n");
+    std::uint8_t buffer[64] = {};
+    std::int32_t got = 0;
+    for (int i = 0; i < 200 && got < 12; ++i) {
+        got += port.ReadPort(buffer + got, static_cast<std::int32_t>(sizeof buffer) - got);
+        ::usleep(1000);
+    }
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buffer), 12), "$PQVZS,CLR\r\n");
+    EXPECT_EQ(port.ReadPort(buffer, sizeof buffer), 0);
+    EXPECT_FALSE(port.IsDeviceGone());
+    EXPECT_TRUE(port.WriteByte('K'));
+    EXPECT_EQ(pty.Read(500, 1), "K");
+
+    // Closing clears exclusivity, so the device opens again at once.
+    port.ClosePort();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(port.OpenPort(62, 38400));
+    port.ClosePort();
+}
+
+TEST(SerialPortOpen, FailuresLeaveTheRightPortState) {
+    PseudoTerminal pty;
+    ScopedComMapping map(63, pty.DevicePath());
+    SerialPort port;
+    ASSERT_TRUE(port.OpenPort(63, 9600));
+    EXPECT_FALSE(port.OpenPort(3, 12345)); // a rate outside the table: the open port stays
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.GetBaudRate(), 9600);
+    EXPECT_FALSE(port.OpenPort(0, 9600)); // port 0 closes and fails
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_TRUE(port.OpenPort(63, 9600));
+    EXPECT_FALSE(port.OpenPort(100, 9600));
+    EXPECT_FALSE(port.IsOpen());
+
+    {
+        ScopedComMapping missing(64, "/dev/no-such-serial-device");
+        EXPECT_FALSE(port.OpenPort(64, 9600));
+        EXPECT_FALSE(port.IsOpen());
+    }
+    {
+        // A device that is no terminal cannot be configured: the port is closed again rather
+        // than left open at a rate that never took.
+        ScopedComMapping notATerminal(64, "/dev/null");
+        EXPECT_FALSE(port.OpenPort(64, 9600));
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_NE(port.GetLastError(), 0u);
+        EXPECT_STRNE(port.GetErrorText(), "");
+    }
+}
+
+TEST(SerialPortRead, AtMostSizeLessOneBytes) {
+    PseudoTerminal pty;
+    ScopedComMapping map(65, pty.DevicePath());
+    SerialPort port;
+    ASSERT_TRUE(port.OpenPort(65, 115200));
+    pty.Write(std::string(9000, 'x'));
+    ::usleep(50000);
+    std::vector<std::uint8_t> buffer(8096, 0);
+    const std::int32_t got = port.ReadPort(buffer.data(), 8095);
+    EXPECT_GT(got, 0);
+    EXPECT_LE(got, 8094);
+    EXPECT_EQ(buffer[8094], 0); // the caller's last byte is left for a terminator
+    port.ClosePort();
+}
+
+TEST(SerialPortRead, HangUpMarksTheDeviceGone) {
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ScopedComMapping map(66, name);
+    SerialPort port;
+    ASSERT_TRUE(port.OpenPort(66, 9600));
+    ::close(slave);
+    ::close(master); // the adapter is unplugged
+    std::uint8_t buffer[16];
+    EXPECT_EQ(port.ReadPort(buffer, sizeof buffer), 0);
+    EXPECT_TRUE(port.IsDeviceGone());
+    port.ClosePort();
+}
