@@ -1,0 +1,551 @@
+#include "TfPelmora.h"
+#include "SerialPort.h"
+#include "TfGraphicDisplay.h"
+#include "TfPositionDeviation.h"
+#include "TfSvStatus.h"
+
+#include "Clock.h"
+#include "DeviceStandIn.h"
+#include "PseudoTerminal.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <unistd.h>
+
+using testsupport::DeviceStandIn;
+using testsupport::PseudoTerminal;
+using testsupport::ScopedComMapping;
+
+namespace {
+
+// The main window with the monitor's sink recorded and a step that can be made to fail.
+class RecordingPelmora : public TfPelmora {
+public:
+    std::vector<std::string> received;
+    std::vector<std::string> sent;
+    int failingSteps = 0;
+
+    void AddMonitorLine(const char *text) override { received.emplace_back(text); }
+    void AddMonitorLineAs(const char *text, int category) override {
+        if (category == 0)
+            sent.emplace_back(text);
+    }
+    void AcquireStep() override {
+        if (failingSteps > 0) {
+            --failingSteps;
+            throw std::runtime_error("step failed");
+        }
+    }
+};
+
+// Every window starts in a directory of its own, where its ini file lives.
+class StartDirectory {
+public:
+    explicit StartDirectory(const QString &path = {}) : previous(QDir::currentPath()) {
+        const QString dir = path.isEmpty() ? temp.path() : path;
+        QDir().mkpath(dir);
+        QDir::setCurrent(dir);
+    }
+    ~StartDirectory() { QDir::setCurrent(previous); }
+    QString IniPath() const {
+        return QDir::currentPath() + '/' +
+               QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".ini";
+    }
+    void WriteIni(const QByteArray &content) const {
+        QFile file(IniPath());
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+    }
+    QByteArray ReadIni() const {
+        QFile file(IniPath());
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
+
+private:
+    QTemporaryDir temp;
+    QString previous;
+};
+
+template <typename Cond> bool PollUntil(TfPelmora &window, Cond cond, int ms = 2000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        window.PollSerialPort();
+        if (cond())
+            return true;
+        ::usleep(1000);
+    }
+    return cond();
+}
+
+void Key(QWidget &window, QEvent::Type type, int key, bool autoRepeat = false) {
+    QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+    QApplication::sendEvent(&window, &event);
+}
+
+void Mouse(QWidget *widget, QEvent::Type type) {
+    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
+    QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+QAction *Item(TfPelmora &window, const char *name) {
+    return window.findChild<QAction *>(name);
+}
+
+std::string Row(const TfPelmora &window, int row) {
+    const auto codes = window.GetLcd().Row(row);
+    return std::string(codes.begin(), codes.end());
+}
+
+// A window connected on COM1 to a device stand-in.
+class Connected : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<RecordingPelmora>();
+        window->show();
+        window->findChild<QPushButton *>("bComOpenClose")->click();
+        ASSERT_TRUE(window->IsPortOpen());
+    }
+    void TearDown() override {
+        window->close();
+        window.reset();
+    }
+    // Sends a line from the device and polls until the window has taken it in.
+    void Deliver(const std::string &line) {
+        const std::size_t before = window->received.size();
+        device.SendLine(line);
+        ASSERT_TRUE(PollUntil(*window, [&] { return window->received.size() > before; })) << line;
+    }
+
+    StartDirectory start;
+    PseudoTerminal pty;
+    ScopedComMapping map{1, pty.DevicePath()};
+    DeviceStandIn device{pty, DeviceStandIn::Kind::Receiver};
+    std::unique_ptr<RecordingPelmora> window;
+};
+
+} // namespace
+
+TEST_F(Connected, ConnectShowsTheDeviceAndDrawsWhatItSends) {
+    const QString caption = window->windowTitle();
+    EXPECT_TRUE(caption.startsWith("Pelmora v3.2.0.14")) << caption.toStdString();
+    EXPECT_TRUE(caption.endsWith(pty.DevicePath() + " at 38400 BAUD is connected")) << caption.toStdString();
+    EXPECT_EQ(window->findChild<QPushButton *>("bComOpenClose")->text(), "Disconnect");
+    EXPECT_EQ(window->GetContrast(), 110);
+
+    device.ShowText(0, "HELLO");
+    ASSERT_TRUE(PollUntil(*window, [&] { return Row(*window, 0).starts_with("HELLO"); }));
+    device.SetBacklight(false);
+    ASSERT_TRUE(PollUntil(*window, [&] { return !window->IsBacklightOn(); }));
+    device.SetContrast("-");
+    ASSERT_TRUE(PollUntil(*window, [&] { return window->GetContrast() == 120; }));
+    EXPECT_EQ(window->GetRxTxIndicatorState(), 2); // Rx arrow on
+    window->SetPanelKey(1, true);
+    window->PollSerialPort();
+    EXPECT_EQ(window->GetRxTxIndicatorState(), 4); // and Tx with it
+    EXPECT_TRUE(device.WaitForLine("$PQVZK,1", 2000));
+
+    window->findChild<QPushButton *>("bComOpenClose")->click();
+    EXPECT_FALSE(window->IsPortOpen());
+    EXPECT_EQ(window->windowTitle(), "Pelmora v3.2.0.14COM1 at 38400 BAUD is not connected");
+    EXPECT_TRUE(Row(*window, 0).starts_with("HELLO")); // the display keeps its contents
+}
+
+TEST_F(Connected, PanelKeysGoOutAsKeySentences) {
+    // Brisken layout (the default): Left is key 8, Home 6.
+    Key(*window, QEvent::KeyPress, Qt::Key_Left);
+    EXPECT_TRUE(device.WaitForLine("$PQVZK,8", 2000));
+    Key(*window, QEvent::KeyPress, Qt::Key_Left, true); // auto-repeat sends nothing
+    Key(*window, QEvent::KeyRelease, Qt::Key_Left);
+    EXPECT_TRUE(device.WaitForLine("$PQVZK,0", 2000));
+    Key(*window, QEvent::KeyPress, Qt::Key_Home);
+    Key(*window, QEvent::KeyRelease, Qt::Key_Home);
+    EXPECT_TRUE(device.WaitForLine([](const std::string &l) { return l == "$PQVZK,6"; }, 2000));
+    ::usleep(50000);
+    EXPECT_EQ(device.Received(), (std::vector<std::string>{"$PQVZK,8", "$PQVZK,0", "$PQVZK,6", "$PQVZK,0"}));
+
+    // Holvanek layout: Left is key 1, Right 8; the mouse keys follow the same mask.
+    Item(*window, "mRfpOptHolvanek")->trigger();
+    device.ClearReceived();
+    Key(*window, QEvent::KeyPress, Qt::Key_Right);
+    Key(*window, QEvent::KeyRelease, Qt::Key_Right);
+    Mouse(window->findChild<QPushButton *>("sKeyNo3"), QEvent::MouseButtonPress);
+    Mouse(window->findChild<QPushButton *>("sKeyNo3"), QEvent::MouseButtonRelease);
+    Mouse(window->findChild<QPushButton *>("bUpAndDownKeys"), QEvent::MouseButtonPress);
+    Mouse(window->findChild<QPushButton *>("bUpAndDownKeys"), QEvent::MouseButtonRelease);
+    EXPECT_TRUE(device.WaitForLine([](const std::string &l) { return l == "$PQVZK,6"; }, 2000));
+    ::usleep(50000);
+    EXPECT_EQ(device.Received(), (std::vector<std::string>{"$PQVZK,8", "$PQVZK,0", "$PQVZK,4", "$PQVZK,0",
+                                                           "$PQVZK,2", "$PQVZK,6", "$PQVZK,0"}));
+
+    // Off: arrow keys are not the panel's.
+    Item(*window, "mRfpOptOff")->trigger();
+    device.ClearReceived();
+    Key(*window, QEvent::KeyPress, Qt::Key_Up);
+    window->PollSerialPort();
+    ::usleep(50000);
+    EXPECT_TRUE(device.Received().empty());
+    EXPECT_EQ(window->GetPanelKeyMask(), 0u);
+}
+
+TEST_F(Connected, AnswersTheDeviceIdQuery) {
+    Deliver("$PQVZQ,DID");
+    EXPECT_TRUE(device.WaitForLine("$PQVZR,DID,Pelmora,v3.2.0.14", 2000));
+}
+
+TEST_F(Connected, DisplaySentences) {
+    Deliver("$PQVZS,TXT,30,ABCD");
+    EXPECT_EQ(window->GetLcd().CodeAt(30), 'A');
+    EXPECT_EQ(window->GetLcd().CodeAt(31), 'B');
+    EXPECT_EQ(Row(*window, 0), std::string(16, ' ')); // C and D fall off the end, not onto row 1
+
+    Deliver("$PQVZS,TXX,0,%DF%41%01%7F");
+    EXPECT_EQ(window->GetLcd().CodeAt(0), 0xB0);
+    EXPECT_EQ(window->GetLcd().CodeAt(1), 'A');
+    EXPECT_EQ(window->GetLcd().CodeAt(2), 1);
+    EXPECT_EQ(window->GetLcd().CodeAt(3), '~');
+
+    // An escape cut short at the field's end stops the text (regression: it was read past the field).
+    Deliver("$PQVZS,TXX,8,XY%4");
+    EXPECT_EQ(window->GetLcd().CodeAt(8), 'X');
+    EXPECT_EQ(window->GetLcd().CodeAt(9), 'Y');
+    EXPECT_EQ(window->GetLcd().CodeAt(10), ' ');
+
+    Deliver("$PQVZD,080,141,142,0C5,158");
+    EXPECT_EQ(Row(*window, 0).substr(0, 2), "AB");
+    EXPECT_EQ(window->GetLcd().CodeAt(21), 'X');
+    Deliver("$PQVZD,1,,0"); // short hex fields decode as 0
+    EXPECT_EQ(window->GetLcd().CodeAt(22), 0);
+
+    Deliver("$PQVZS,CLR");
+    EXPECT_EQ(Row(*window, 0), std::string(16, ' '));
+
+    // A sentence with a wrong checksum is a raw line and never reaches the display.
+    Deliver("$PQVZS,TXT,0,ZZ*00");
+    EXPECT_EQ(window->received.back(), "$PQVZS,TXT,0,ZZ*00");
+    EXPECT_EQ(window->GetLcd().CodeAt(0), ' ');
+}
+
+TEST_F(Connected, ContrastAndBacklightSentences) {
+    Deliver("$PQVZC,+,1");
+    EXPECT_EQ(window->GetContrast(), 100);
+    EXPECT_TRUE(window->IsBacklightOn());
+    Deliver("$PQVZC");
+    EXPECT_EQ(window->GetContrast(), 100);
+    Deliver("$PQVZC,255");
+    EXPECT_EQ(window->GetContrast(), 254);
+    Deliver("$PQVZS,CON,10");
+    EXPECT_EQ(window->GetContrast(), 55);
+    Deliver("$PQVZS,BKL,OFF");
+    EXPECT_FALSE(window->IsBacklightOn());
+    Deliver("$PQVZS,BKL,1");
+    EXPECT_TRUE(window->IsBacklightOn());
+    Deliver("$PQVZS,BKL,0x");
+    EXPECT_FALSE(window->IsBacklightOn());
+    Deliver("$PQVZS,BKL,ON");
+    Deliver("$PQVZS,BKL,Off"); // neither on nor off
+    EXPECT_TRUE(window->IsBacklightOn());
+}
+
+TEST_F(Connected, RepliesFillTheSampleAndTheIdentities) {
+    TfGraphicDisplay graph;
+    window->AttachWindows({nullptr, &graph});
+    Deliver("$PQVZR,RID");
+    EXPECT_TRUE(window->IsRidReceived());
+    EXPECT_STREQ(graph.ReceivedIdentity(TfGraphicDisplay::Dgps).identity, "");
+    Deliver("$PQVZR,RID,A receiver name far longer than twenty,v1.23456789012,a,b,SN-0123456789-XYZ");
+    EXPECT_STREQ(graph.ReceivedIdentity(TfGraphicDisplay::Dgps).identity, "A receiver name far");
+    EXPECT_STREQ(graph.ReceivedIdentity(TfGraphicDisplay::Dgps).version, "v1.234567");
+    EXPECT_STREQ(graph.ReceivedIdentity(TfGraphicDisplay::Dgps).serialNumber, "SN-012345");
+    Deliver("$PQVZR,DID,Holvanek SC,1.05,x,y,SC42");
+    EXPECT_STREQ(graph.ReceivedIdentity(TfGraphicDisplay::Steering).serialNumber, "SC42");
+    Deliver("$PQVZR,DID,LB,0.9,LB7");
+    EXPECT_STREQ(graph.ReceivedIdentity(TfGraphicDisplay::LightBar).serialNumber, "LB7");
+    EXPECT_TRUE(graph.IsIdentityReceived());
+
+    Deliver("$PQVZR,HNX,PLT2,12.3,-4.56,1.5,3034.123456,N,10159.5,W,D,9,271.4,4470,-55,3,120,1,1");
+    EXPECT_EQ(window->CurrentSample().latDeg, 30);
+    EXPECT_EQ(window->CurrentSample().lonDeg, -101);
+    EXPECT_EQ(window->CurrentSample().sogMmPerSec, -4470);
+    Deliver("$PQVZR,HNX,SET2,1,2,3,4,5,6,7,8");
+    EXPECT_EQ(window->CurrentSample().firstRsp, 1);
+    window->AttachWindows({});
+}
+
+TEST_F(Connected, NoiseIsHiddenFromTheFifthBadLine) {
+    for (int i = 0; i < 6; ++i)
+        device.SendRaw("no\x01ise\r\n");
+    device.SendLine("clean");
+    ASSERT_TRUE(
+        PollUntil(*window, [&] { return !window->received.empty() && window->received.back() == "clean"; }));
+    EXPECT_EQ(window->received, (std::vector<std::string>{"no.ise", "no.ise", "no.ise", "no.ise", "clean"}));
+}
+
+TEST_F(Connected, AScriptWaitMatchesPlainLinesOnly) {
+    ScriptRunState &wait = window->ScriptState();
+    wait.waitPending = true;
+    wait.waitPattern = "OK";
+    Deliver("$PQVZS,OK");
+    EXPECT_FALSE(wait.waitMatched);
+    Deliver("[Ok] OK");
+    EXPECT_TRUE(wait.waitMatched);
+}
+
+TEST_F(Connected, AFailingTickIsFollowedByNormalTicks) {
+    window->failingSteps = 1;
+    device.ShowText(0, "AFTER");
+    ::usleep(50000);
+    EXPECT_NO_THROW(window->T10msTick());
+    ASSERT_TRUE(PollUntil(*window, [&] { return Row(*window, 0).starts_with("AFTER"); }));
+    EXPECT_EQ(window->failingSteps, 0);
+}
+
+TEST_F(Connected, BaudMenuChangesTheOpenPort) {
+    Item(*window, "mBaud9600Select")->trigger();
+    EXPECT_EQ(window->GetSerialPort().GetBaudRate(), 9600);
+    EXPECT_TRUE(window->windowTitle().endsWith("at 9600 BAUD is connected"));
+    Item(*window, "COM91")->trigger(); // a new port applies at the next Connect
+    EXPECT_TRUE(window->IsPortOpen());
+    EXPECT_EQ(window->GetComMenuIndex(), 8);
+}
+
+TEST_F(Connected, SendLineHistoryAndChecksum) {
+    auto *line = window->findChild<QComboBox *>("cbSendData");
+    line->setEditText("$PQVZK,6");
+    window->findChild<QPushButton *>("bAddCkSum")->click();
+    EXPECT_EQ(line->currentText(), "$PQVZK,6*5C");
+    window->findChild<QPushButton *>("bAddCkSum")->click(); // already has one
+    EXPECT_EQ(line->currentText(), "$PQVZK,6*5C");
+    line->setEditText("AB$C");
+    window->bClickAddCkSum();
+    EXPECT_EQ(line->currentText(), "AB$C*43");
+
+    line->setEditText("$PQVZQ,RID");
+    window->findChild<QPushButton *>("bSendData")->click();
+    EXPECT_TRUE(device.WaitForLine("$PQVZQ,RID", 2000)); // as typed, nothing added
+    EXPECT_EQ(line->currentText(), "$PQVZQ,RID");
+    for (int i = 0; i < 21; ++i) {
+        line->setEditText(QString("L%1").arg(i));
+        window->bClickSendData();
+    }
+    EXPECT_EQ(line->count(), 20);
+    EXPECT_EQ(line->itemText(0), "L20");
+    EXPECT_EQ(line->itemText(19), "L1");
+    line->setEditText("L5");
+    window->bClickSendData();
+    EXPECT_EQ(line->count(), 20);
+    EXPECT_EQ(line->itemText(0), "L5");
+    EXPECT_EQ(line->findText("L5"), 0);
+}
+
+TEST(TfPelmoraQueries, PeriodicQueryOnlyWhileTheGraphIsShownAndIdle) {
+    platform::VirtualClock clock;
+    platform::ScopedClock useClock(clock);
+    StartDirectory start;
+    PseudoTerminal pty;
+    ScopedComMapping map(1, pty.DevicePath());
+    DeviceStandIn device(pty, DeviceStandIn::Kind::SteeringController);
+    RecordingPelmora window;
+    TfGraphicDisplay graph;
+    window.AttachWindows({nullptr, &graph});
+    window.bClickComOpenClose();
+    ASSERT_TRUE(window.IsPortOpen());
+
+    clock.Advance(3001);
+    window.PollSerialPort();
+    EXPECT_TRUE(window.sent.empty()); // the graph is hidden
+
+    graph.show();
+    clock.Advance(3001);
+    window.PollSerialPort();
+    EXPECT_EQ(window.sent, std::vector<std::string>{"$PQVZQ,HNX,SET1"});
+    // The controller answers SET12; the follow-up SET2 query goes out and its reply paces the
+    // identification.
+    ASSERT_TRUE(PollUntil(window, [&] { return window.sent.size() >= 2; }));
+    EXPECT_EQ(window.sent[1], "$PQVZQ,HNX,SET2");
+    ASSERT_TRUE(PollUntil(window, [&] { return window.CurrentSample().firstRsp == 1; }));
+    EXPECT_EQ(window.CurrentSample().whBas, 2500);
+
+    window.sent.clear();
+    window.FileSend().active = true;
+    clock.Advance(3001);
+    window.PollSerialPort();
+    EXPECT_TRUE(window.sent.empty());
+    window.FileSend().active = false;
+    window.ScriptState().running = true;
+    clock.Advance(3001);
+    window.PollSerialPort();
+    EXPECT_TRUE(window.sent.empty());
+    window.ScriptState().running = false;
+    graph.hide();
+    window.AttachWindows({});
+}
+
+TEST(TfPelmoraConnect, APortThatCannotBeConfiguredIsNotConnected) {
+    StartDirectory start;
+    ScopedComMapping map(1, "/dev/null");
+    TfPelmora window;
+    window.bClickComOpenClose();
+    EXPECT_FALSE(window.IsPortOpen());
+    EXPECT_EQ(window.findChild<QPushButton *>("bComOpenClose")->text(), "Connect");
+    EXPECT_TRUE(window.windowTitle().endsWith("COM1 at 38400 BAUD is not connected"));
+}
+
+TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {
+    StartDirectory start;
+    TfPelmora window;
+    window.show();
+    auto *buttons = window.findChild<QWidget *>("pButtonPanel");
+    const QRect designed = buttons->geometry();
+    Item(window, "mRfpOptOff")->trigger();
+    EXPECT_EQ(buttons->geometry(), QRect(306, 0, 450, 60));
+    EXPECT_TRUE(window.findChild<QWidget *>("pDisplayPanel")->isHidden());
+    EXPECT_EQ(window.findChild<QWidget *>("bButton3")->pos(), QPoint(128, 0));
+    EXPECT_EQ(window.findChild<QWidget *>("lButton8Tag")->pos(), QPoint(336, 35));
+    Item(window, "mRfpOptHolvanek")->trigger();
+    EXPECT_EQ(buttons->geometry(), designed);
+    EXPECT_FALSE(window.findChild<QWidget *>("pDisplayPanel")->isHidden());
+    EXPECT_EQ(window.findChild<QPushButton *>("bUpAndDownKeys")->text(), "Up and Down");
+    EXPECT_EQ(window.findChild<QWidget *>("sKeyNo1")->toolTip(), "also use Keyboard Left Arrow");
+    Item(window, "mButtonGroup2")->trigger();
+    EXPECT_TRUE(window.windowTitle().startsWith("Pelmora v3.2.0.14 - Button Group #2 - COM1"));
+    EXPECT_EQ(window.findChild<QPushButton *>("bButton1")->text(), "Button 9");
+}
+
+TEST(TfPelmoraSettings, FirstStartWritesTheDefaults) {
+    StartDirectory start;
+    EXPECT_FALSE(QFile::exists(start.IniPath()));
+    {
+        TfPelmora window;
+        EXPECT_EQ(window.GetRfpType(), TfPelmora::RfpType::Brisken);
+        EXPECT_EQ(window.GetLogFileNameNoPrompt(), "./Pelmora.log"); // "\" is a separator here
+        EXPECT_EQ(window.GetIniFileName(), start.IniPath());
+    }
+    const QByteArray ini = start.ReadIni();
+    for (const char *line :
+         {"[Configuration]\n", "ComPort=1\n", "BaudRate=38400\n", "RfpType=Brisken\n",
+          "LogFileNameNoPrompt=.\\Pelmora.log\n", "SendFileLineRepsonseSemaphore=1\n",
+          "CogDisplayHeight=200\n", "LogDialogWindowLeft=50\n", "MsgMonOutgoingMessages=1\n",
+          "LogRfpMessages=0\n", "[UserButtons]\n", "ButtonGroup=0\n", "Button32Caption=Button 32\n"})
+        EXPECT_TRUE(ini.contains(line)) << line;
+    EXPECT_FALSE(ini.contains("[MessageDropDownLines]\nLine")); // an empty history writes no lines
+}
+
+TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
+    StartDirectory start;
+    start.WriteIni("[Configuration]\n"
+                   "ComPort=18\n"
+                   "BaudRate=14400\n"
+                   "RfpType=xyz\n"
+                   "msgmonoutgoingmessages=0\n"
+                   "LogDate=0\n"
+                   "[MessageDropDownLines]\n"
+                   "Line01=$PQVZQ,RID\n"
+                   "Line02=\n"
+                   "Line03=$PQVZQ,RID\n"
+                   "Line04=hello\n"
+                   "[UserButtons]\n"
+                   "ButtonGroup=7\n"
+                   "Button3Caption=Boot, \"fast\"\n"
+                   "Button3Line1=~d 100\n"
+                   "Button3Line5=$PQVZK,6*2D\n");
+    {
+        TfPelmora window;
+        EXPECT_TRUE(Item(window, "COM181")->isChecked());
+        EXPECT_TRUE(Item(window, "mBaud38400Select")->isChecked());
+        EXPECT_TRUE(Item(window, "mRfpOptBrisken")->isChecked());
+        EXPECT_FALSE(Item(window, "mMsgMonOutGoingMessages")->isChecked());
+        EXPECT_FALSE(Item(window, "mLogDate")->isChecked());
+        EXPECT_TRUE(Item(window, "mHideButtons")->isChecked());
+        EXPECT_EQ(window.GetButtonGroup(), 0);
+        EXPECT_EQ(window.ButtonScriptCaption(2), "Boot, \"fast\"");
+        EXPECT_EQ(window.ButtonScriptLines(2), (QStringList{"~d 100", "$PQVZK,6*2D"}));
+        auto *line = window.findChild<QComboBox *>("cbSendData");
+        EXPECT_EQ(line->count(), 2);
+    }
+    const QByteArray ini = start.ReadIni();
+    EXPECT_TRUE(ini.contains("ComPort=18\n"));
+    EXPECT_TRUE(ini.contains("BaudRate=38400\n"));
+    EXPECT_TRUE(ini.contains("RfpType=Brisken\n"));
+    EXPECT_TRUE(ini.contains("ButtonGroup=0\n"));
+    EXPECT_TRUE(ini.contains("Button3Line1=~d 100\nButton3Line2=$PQVZK,6*2D\n"));
+    EXPECT_FALSE(ini.contains("Button3Line5"));
+    EXPECT_TRUE(ini.contains("Line01=$PQVZQ,RID\nLine02=hello\n"));
+    EXPECT_FALSE(ini.contains("Line03"));
+    EXPECT_EQ(QString::fromLatin1(ini).count("msgmonoutgoingmessages", Qt::CaseInsensitive), 1);
+    EXPECT_TRUE(QString::fromLatin1(ini).contains("MsgMonOutgoingMessages=0"));
+
+    // Read back: the outgoing filter keeps its value through the other spelling.
+    TfPelmora again;
+    EXPECT_FALSE(Item(again, "mMsgMonOutGoingMessages")->isChecked());
+}
+
+TEST(TfPelmoraSettings, ComPortOutOfRange) {
+    StartDirectory start;
+    start.WriteIni("[Configuration]\nComPort=0\n");
+    {
+        TfPelmora window;
+        EXPECT_TRUE(Item(window, "mCom1Select")->isChecked());
+    }
+    start.WriteIni("[Configuration]\nComPort=25\n");
+    TfPelmora window;
+    EXPECT_EQ(window.GetComMenuIndex(), 0);
+}
+
+TEST(TfPelmoraSettings, ReadOnlyIniIsLeftUntouched) {
+    StartDirectory start;
+    const QByteArray content = "[Configuration]\nComPort=3\n";
+    start.WriteIni(content);
+    QFile::setPermissions(start.IniPath(), QFileDevice::ReadOwner);
+    {
+        TfPelmora window;
+        EXPECT_TRUE(Item(window, "mCom3Select")->isChecked());
+        Item(window, "mCom5Select")->trigger();
+    }
+    EXPECT_EQ(start.ReadIni(), content);
+    QFile::setPermissions(start.IniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+TEST(TfPelmoraSettings, LongStartDirectoryIsUsedWhole) {
+    QTemporaryDir base;
+    const QString deep = base.path() + "/" + QString(60, 'a') + "/" + QString(60, 'b');
+    ASSERT_GT(deep.size(), 100);
+    StartDirectory start(deep);
+    {
+        TfPelmora window;
+        EXPECT_EQ(window.GetStartDirectory(), deep);
+    }
+    EXPECT_TRUE(QFile::exists(deep + "/" + QFileInfo(start.IniPath()).fileName()));
+}
+
+TEST(TfPelmoraSettings, WindowPositionsComeFromTheWindows) {
+    StartDirectory start;
+    {
+        TfPelmora window;
+        TfPositionDeviation deviation;
+        TfSvStatus status;
+        window.AttachWindows({.positionDeviation = &deviation, .svStatus = &status});
+        deviation.move(123, 45);
+        status.move(67, 89);
+        window.show();
+        window.close();
+        window.AttachWindows({});
+    }
+    const QByteArray ini = start.ReadIni();
+    EXPECT_TRUE(ini.contains("PositionDeviationLeft=123\nPositionDeviationTop=45\n"));
+    EXPECT_TRUE(ini.contains("SvStatusLeft=67\nSvStatusTop=89\n"));
+}
