@@ -206,7 +206,7 @@ std::size_t SentenceParser::CopyField(char *destination, std::size_t destination
     const std::string_view field = FieldView(n);
     if (destination != nullptr && destinationSize > 0) {
         const std::size_t count = std::min(field.size(), destinationSize - 1);
-        std::memcpy(destination, field.data(), count);
+        std::copy_n(field.begin(), count, destination);
         destination[count] = '\0';
     }
     return field.size();

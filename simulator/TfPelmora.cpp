@@ -217,34 +217,16 @@ void TfPelmora::BuildAuxPanel() {
     iRxArrow = MakeLabel(pAuxPanel, "iRxArrow", QString::fromUtf8("\u2190"), {4, 30, 12, 16});
     iTxArrow = MakeLabel(pAuxPanel, "iTxArrow", QString::fromUtf8("\u2192"), {18, 30, 12, 16});
     lLogMessagesStatus = MakeLabel(pAuxPanel, "lLogMessagesStatus", QString(), {36, 30, 120, 16});
-    lScriptDelayReport = MakeLabel(pAuxPanel, "lScriptDelayReport", QString(), {160, 30, 140, 16});
+    lScriptDelayReport = MakeLabel(pAuxPanel, "lScriptDelayReport", QString(), {160, 30, 85, 16});
     pbScriptDelayReport = new QProgressBar(pAuxPanel);
     pbScriptDelayReport->setObjectName("pbScriptDelayReport");
-    pbScriptDelayReport->setGeometry(160, 48, 140, 8);
+    pbScriptDelayReport->setGeometry(160, 48, 85, 8);
     pbScriptDelayReport->setTextVisible(false);
     bAcquireBrisken = MakeButton(pAuxPanel, "bAcquireBrisken", "Acquire Brisken", {0, 50, 110, 26});
     lAcquireBriskenStatus = MakeLabel(pAuxPanel, "lAcquireBriskenStatus", QString(), {115, 56, 130, 16});
     bGraphicDisplay = MakeButton(pAuxPanel, "bGraphicDisplay", "&ShowGraph", {250, 50, 85, 26});
-    connect(bGraphicDisplay, &QPushButton::clicked, this, [this] {
-        // The graph window's own work opens it; until then only the button's round trip stands.
-        if (!windows.graphicDisplay)
-            return;
-        bGraphicDisplay->setEnabled(false);
-        windows.graphicDisplay->SetLinearGrid(linearGrid);
-        windows.graphicDisplay->SetLogGrid(logGrid);
-        windows.graphicDisplay->SetBmpSaveFileIndex(bmpSaveFileIndex);
-        windows.graphicDisplay->SetDataSaveFileIndex(dataSaveFileIndex);
-        windows.graphicDisplay->SetStartDirectory(startDirectory);
-        windows.graphicDisplay->move(graphicFormPos);
-        if (windows.cogDisplay) {
-            windows.cogDisplay->move(cogDisplayPos);
-            windows.cogDisplay->resize(cogDisplayWidth, cogDisplayHeight);
-        }
-        windows.graphicDisplay->show();
-    });
-    bSendFile = MakeButton(pAuxPanel, "bSendFile", "Send File", {250, 0, 85, 26});
-    bSendFile->move(300, 0);
-    bSendFile->resize(40, 26);
+    connect(bGraphicDisplay, &QPushButton::clicked, this, &TfPelmora::bClickGraphicDisplay);
+    bSendFile = MakeButton(pAuxPanel, "bSendFile", "Send File", {250, 24, 85, 24});
     lScriptLineReport = MakeLabel(pAuxPanel, "lScriptLineReport", QString(), {8, 80, 150, 16});
     lScriptMessageReport = MakeLabel(pAuxPanel, "lScriptMessageReport", QString(), {160, 80, 175, 16});
     lBriskenConnectionReport =
@@ -264,7 +246,7 @@ void TfPelmora::BuildMenus() {
             i < 8 ? "mCom" + QByteArray::number(i + 1) + "Select" : "COM" + QByteArray::number(i + 1) + "1";
         comItems[i] = MakeItem(mComPort, name.constData(), QString("COM%1").arg(i + 1));
         comGroup->addAction(comItems[i]);
-        connect(comItems[i], &QAction::triggered, this, [this] { UpdateCaption(); });
+        connect(comItems[i], &QAction::triggered, this, &TfPelmora::mComNSelectClick);
     }
     comItems[0]->setChecked(true);
 
@@ -410,6 +392,29 @@ void TfPelmora::BuildMenus() {
             windows.gpsSimulator->show();
         }
     });
+}
+
+void TfPelmora::mComNSelectClick() {
+    // The open port is not reopened; the new one applies at the next Connect.
+    UpdateCaption();
+}
+
+void TfPelmora::bClickGraphicDisplay() {
+    if (!windows.graphicDisplay)
+        return;
+    bGraphicDisplay->setEnabled(false);
+    TfGraphicDisplay *graph = windows.graphicDisplay;
+    graph->SetLinearGrid(linearGrid);
+    graph->SetLogGrid(logGrid);
+    graph->SetBmpSaveFileIndex(bmpSaveFileIndex);
+    graph->SetDataSaveFileIndex(dataSaveFileIndex);
+    graph->SetStartDirectory(startDirectory);
+    graph->move(graphicFormPos);
+    if (windows.cogDisplay) {
+        windows.cogDisplay->move(cogDisplayPos);
+        windows.cogDisplay->resize(cogDisplayWidth, cogDisplayHeight);
+    }
+    graph->show();
 }
 
 void TfPelmora::SetButtonGroup(int group) {

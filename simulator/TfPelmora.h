@@ -87,6 +87,8 @@ public:
     void bClickPause();
     void bClickClear();
     void cbContextPopUp();
+    void bClickGraphicDisplay();
+    void mComNSelectClick();
 
     // Emulated display and panel keys.
     void LcdWrite(bool data, std::uint8_t byte);

@@ -27,14 +27,14 @@ namespace {
 // Copies a field into a fixed text, cut to fit and always terminated.
 template <std::size_t N> void CopyBounded(char (&destination)[N], std::string_view field) {
     const std::size_t count = std::min(field.size(), N - 1);
-    std::memcpy(destination, field.data(), count);
+    std::copy_n(field.begin(), count, destination);
     destination[count] = '\0';
 }
 
 template <std::size_t N>
 void CopyBounded(std::array<char, N> &destination, std::string_view field, std::size_t keep) {
     const std::size_t count = std::min({field.size(), N - 1, keep});
-    std::memcpy(destination.data(), field.data(), count);
+    std::copy_n(field.begin(), count, destination.data());
     destination[count] = '\0';
 }
 

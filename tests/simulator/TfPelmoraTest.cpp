@@ -549,3 +549,36 @@ TEST(TfPelmoraSettings, WindowPositionsComeFromTheWindows) {
     EXPECT_TRUE(ini.contains("PositionDeviationLeft=123\nPositionDeviationTop=45\n"));
     EXPECT_TRUE(ini.contains("SvStatusLeft=67\nSvStatusTop=89\n"));
 }
+
+TEST(TfPelmoraGraph, TheGraphWindowGetsAndReturnsItsSettings) {
+    StartDirectory start;
+    start.WriteIni(
+        "[Configuration]\nLinearGrid=0\nBmpSaveFileIndex=7\nGraphicFormLeft=40\nGraphicFormTop=30\n"
+        "RfpType=Holvanek\n");
+    {
+        TfPelmora window;
+        TfGraphicDisplay graph;
+        window.AttachWindows({.graphicDisplay = &graph});
+        window.show();
+        auto *button = window.findChild<QPushButton *>("bGraphicDisplay");
+        EXPECT_FALSE(button->isHidden());
+        button->click();
+        EXPECT_FALSE(button->isEnabled());
+        EXPECT_TRUE(graph.IsShown());
+        EXPECT_FALSE(graph.GetLinearGrid());
+        EXPECT_EQ(graph.GetBmpSaveFileIndex(), 7);
+        EXPECT_EQ(graph.GetStartDirectory(), window.GetStartDirectory());
+        graph.SetBmpSaveFileIndex(9);
+        graph.SetLinearGrid(true);
+        window.PollSerialPort();
+        EXPECT_FALSE(button->isEnabled()); // still shown
+        graph.hide();
+        window.PollSerialPort();
+        EXPECT_TRUE(button->isEnabled());
+        window.AttachWindows({});
+    }
+    const QByteArray ini = start.ReadIni();
+    EXPECT_TRUE(ini.contains("LinearGrid=1\n"));
+    EXPECT_TRUE(ini.contains("BmpSaveFileIndex=9\n"));
+    EXPECT_TRUE(ini.contains("RfpType=Holvanek\n"));
+}
