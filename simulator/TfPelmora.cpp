@@ -16,6 +16,8 @@
 
 #include "BuildVersion.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -611,22 +613,27 @@ void TfPelmora::WriteSettings() {
         ini.WriteBool(key, item.action->isChecked());
     }
 
+    // Each list is written over its old keys first and only the keys past its end are deleted:
+    // the file ends up the same as deleting every key and writing the list again, without
+    // rewriting it twice for every line that did not change.
     ini.SetSection(kSectionDropDown);
-    for (int i = 1; i <= kHistoryLines; ++i)
-        ini.DeleteKey(QString::asprintf("Line%02d", i));
-    for (int i = 0; i < cbSendData->count() && i < kHistoryLines; ++i)
+    const int history = std::min(cbSendData->count(), kHistoryLines);
+    for (int i = 0; i < history; ++i)
         ini.WriteString(QString::asprintf("Line%02d", i + 1), cbSendData->itemText(i));
+    for (int i = history + 1; i <= kHistoryLines; ++i)
+        ini.DeleteKey(QString::asprintf("Line%02d", i));
 
     ini.SetSection(kSectionUserButtons);
     ini.WriteBool("ShowScriptDetails", mShowScriptDetails->isChecked());
     ini.WriteInteger("ButtonGroup", buttonGroup);
     for (int n = 1; n <= kButtonScripts; ++n) {
         ini.WriteString(QString("Button%1Caption").arg(n), buttonScriptCaptions[n - 1]);
-        for (int m = 1; m <= kScriptLinesPerButton; ++m)
-            ini.DeleteKey(QString("Button%1Line%2").arg(n).arg(m));
         const QStringList &lines = buttonScriptLines[n - 1];
-        for (int m = 0; m < lines.size() && m < kScriptLinesPerButton; ++m)
+        const int count = std::min(static_cast<int>(lines.size()), kScriptLinesPerButton);
+        for (int m = 0; m < count; ++m)
             ini.WriteString(QString("Button%1Line%2").arg(n).arg(m + 1), lines[m]);
+        for (int m = count + 1; m <= kScriptLinesPerButton; ++m)
+            ini.DeleteKey(QString("Button%1Line%2").arg(n).arg(m));
     }
 }
 

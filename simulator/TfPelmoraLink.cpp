@@ -360,8 +360,8 @@ void TfPelmora::cbKeyPressHandler(QKeyEvent *event, bool &handled) {
     }
     if ((modifiers & Qt::ControlModifier) && (key == Qt::Key_X || key == Qt::Key_C || key == Qt::Key_V))
         return;
-    if (key == Qt::Key_Backspace)
-        return;
+    if (key == Qt::Key_Backspace || key == Qt::Key_Tab || key == Qt::Key_Backtab)
+        return; // Tab takes the keyboard back to the panel
     const QString text = event->text();
     if (text.size() == 1 && text[0].isPrint()) {
         if (mMsgMonUpperCase->isChecked() && text[0].isLower()) {

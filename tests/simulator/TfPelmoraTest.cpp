@@ -16,10 +16,12 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -482,7 +484,8 @@ TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
     EXPECT_TRUE(ini.contains("BaudRate=38400\n"));
     EXPECT_TRUE(ini.contains("RfpType=Brisken\n"));
     EXPECT_TRUE(ini.contains("ButtonGroup=0\n"));
-    EXPECT_TRUE(ini.contains("Button3Line1=~d 100\nButton3Line2=$PQVZK,6*2D\n"));
+    EXPECT_TRUE(ini.contains("Button3Line1=~d 100\n"));
+    EXPECT_TRUE(ini.contains("Button3Line2=$PQVZK,6*2D\n"));
     EXPECT_FALSE(ini.contains("Button3Line5"));
     EXPECT_TRUE(ini.contains("Line01=$PQVZQ,RID\nLine02=hello\n"));
     EXPECT_FALSE(ini.contains("Line03"));
@@ -581,4 +584,53 @@ TEST(TfPelmoraGraph, TheGraphWindowGetsAndReturnsItsSettings) {
     EXPECT_TRUE(ini.contains("LinearGrid=1\n"));
     EXPECT_TRUE(ini.contains("BmpSaveFileIndex=9\n"));
     EXPECT_TRUE(ini.contains("RfpType=Holvanek\n"));
+}
+
+TEST_F(Connected, SendLineKeys) {
+    auto *edit = window->findChild<QComboBox *>("cbSendData")->lineEdit();
+    auto type = [&](int key, const QString &text) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(edit, &press);
+    };
+    type(Qt::Key_Dollar, "$");
+    for (const char c : std::string("pqvzq,rid"))
+        type(0, QString(QChar(c)));
+    EXPECT_EQ(edit->text(), "$PQVZQ,RID"); // upper case by default
+    type(Qt::Key_Return, "\r");
+    EXPECT_TRUE(device.WaitForLine("$PQVZQ,RID", 2000));
+    type(Qt::Key_Escape, "\x1b"); // no script runs: clears the field
+    EXPECT_EQ(edit->text(), "");
+    type(0, "\x01"); // other control characters are swallowed
+    EXPECT_EQ(edit->text(), "");
+
+    // While the send line has the focus, the arrow keys stay with it.
+    QFocusEvent in(QEvent::FocusIn);
+    QApplication::sendEvent(edit, &in);
+    device.ClearReceived();
+    Key(*window, QEvent::KeyPress, Qt::Key_Left);
+    Key(*window, QEvent::KeyRelease, Qt::Key_Left);
+    EXPECT_EQ(window->GetPanelKeyMask(), 0u);
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(edit, &out);
+    Key(*window, QEvent::KeyPress, Qt::Key_Left);
+    EXPECT_EQ(window->GetPanelKeyMask(), 8u);
+    Key(*window, QEvent::KeyRelease, Qt::Key_Left);
+}
+
+TEST(TfPelmoraConnect, AnUnpluggedDeviceDisconnects) {
+    StartDirectory start;
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ScopedComMapping map(1, name);
+    TfPelmora window;
+    window.bClickComOpenClose();
+    ASSERT_TRUE(window.IsPortOpen());
+    ::close(slave);
+    ::close(master);
+    window.PollSerialPort();
+    EXPECT_FALSE(window.IsPortOpen());
+    EXPECT_EQ(window.findChild<QPushButton *>("bComOpenClose")->text(), "Connect");
+    EXPECT_TRUE(window.windowTitle().endsWith("is not connected"));
 }
