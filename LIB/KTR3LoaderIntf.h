@@ -89,6 +89,10 @@ public:
     const char *GetCardCOMDevice() const;
     const char *GetCardPlatform() const;
 
+    // ---- Stage 0, first stage, boot records and platform rules ----
+
+    // ---- Second stage and firmware file ----
+
     // The one statistics window the stage engines count into.
     TpclMyCommStats &GetCommStats() { return *pclMyCommStats; }
 
