@@ -8,8 +8,7 @@ S0Engine::~S0Engine() = default;
 
 void S0Engine::Start() {}
 
-std::uint8_t S0Engine::Run()
-{
+std::uint8_t S0Engine::Run() {
     // Until the boot ROM download exists a stage-0 run must fail rather than pretend.
     loader.LogMessage("Stage 0 loader is not available.");
     return STAGE_FAILED;
@@ -17,6 +16,10 @@ std::uint8_t S0Engine::Run()
 
 void S0Engine::Receive(const std::uint8_t *, int) {}
 
-int S0Engine::GetImageBlocks() const { return 0; }
+int S0Engine::GetImageBlocks() const {
+    return 0;
+}
 
-bool S0Engine::IsUSBDevice() const { return false; }
+bool S0Engine::IsUSBDevice() const {
+    return false;
+}

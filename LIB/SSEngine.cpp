@@ -4,12 +4,15 @@
 
 SSEngine::SSEngine(TLoaderInterface &owner) : loader(owner) {}
 
-SSEngine::~SSEngine() { CloseFile(); }
+SSEngine::~SSEngine() {
+    CloseFile();
+}
 
-void SSEngine::Start() { EngineState = SS_STATE_STARTUP; }
+void SSEngine::Start() {
+    EngineState = SS_STATE_STARTUP;
+}
 
-std::uint8_t SSEngine::Run()
-{
+std::uint8_t SSEngine::Run() {
     // Until the packet link exists a second-stage run must fail rather than pretend.
     loader.LogMessage("Second stage loader link is not available.");
     return STAGE_FAILED;
@@ -19,10 +22,11 @@ void SSEngine::Receive(const std::uint8_t *, int) {}
 
 void SSEngine::WaitSecondStageStart(bool) {}
 
-bool SSEngine::IsStarted() const { return false; }
+bool SSEngine::IsStarted() const {
+    return false;
+}
 
-int SSEngine::RunRequest(std::uint8_t, int)
-{
+int SSEngine::RunRequest(std::uint8_t, int) {
     if (EngineState != SS_STATE_IDLE) {
         if (loader.GetDebug() == 255)
             loader.LogMessage("Engine not started...");
@@ -31,7 +35,9 @@ int SSEngine::RunRequest(std::uint8_t, int)
     return 0;
 }
 
-int SSEngine::SetDebug() { return RunRequest(0, 23); }
+int SSEngine::SetDebug() {
+    return RunRequest(0, 23);
+}
 
 void SSEngine::FreeHWCapabilities() {}
 

@@ -7,8 +7,7 @@
 
 namespace {
 
-QLabel *AddRow(QGridLayout *grid, QWidget *owner, int row, const char *caption, const char *name)
-{
+QLabel *AddRow(QGridLayout *grid, QWidget *owner, int row, const char *caption, const char *name) {
     grid->addWidget(new QLabel(QString::fromLatin1(caption), owner), row, 0);
     auto *value = new QLabel(QStringLiteral("0"), owner);
     value->setObjectName(QString::fromLatin1(name));
@@ -18,8 +17,7 @@ QLabel *AddRow(QGridLayout *grid, QWidget *owner, int row, const char *caption, 
 
 } // namespace
 
-TpclMyCommStats::TpclMyCommStats(QWidget *owner) : QDialog(owner)
-{
+TpclMyCommStats::TpclMyCommStats(QWidget *owner) : QDialog(owner) {
     setObjectName(QStringLiteral("pclMyCommStats"));
     setWindowTitle(QStringLiteral("Communication Statistics"));
     auto *grid = new QGridLayout(this);
@@ -41,23 +39,36 @@ TpclMyCommStats::TpclMyCommStats(QWidget *owner) : QDialog(owner)
     ResetCounters();
 }
 
-void TpclMyCommStats::ResetCounters()
-{
+void TpclMyCommStats::ResetCounters() {
     ACKs = NAKInvalid = PacketsSent = PacketsReceived = NAKBuffFull = 0;
     for (QLabel *label : {pclMyPacksTX, pclMyPacksRX, pclMyACKs, pclMyNAKInvalid, pclMyNAKBuffFull})
         label->setText(QStringLiteral("0"));
 }
 
-void TpclMyCommStats::CountPacketTX() { pclMyPacksTX->setNum(++PacketsSent); }
+void TpclMyCommStats::CountPacketTX() {
+    pclMyPacksTX->setNum(++PacketsSent);
+}
 
-void TpclMyCommStats::CountPacketRX() { pclMyPacksRX->setNum(++PacketsReceived); }
+void TpclMyCommStats::CountPacketRX() {
+    pclMyPacksRX->setNum(++PacketsReceived);
+}
 
-void TpclMyCommStats::CountACK() { pclMyACKs->setNum(++ACKs); }
+void TpclMyCommStats::CountACK() {
+    pclMyACKs->setNum(++ACKs);
+}
 
-void TpclMyCommStats::CountNAKInvalid() { pclMyNAKInvalid->setNum(++NAKInvalid); }
+void TpclMyCommStats::CountNAKInvalid() {
+    pclMyNAKInvalid->setNum(++NAKInvalid);
+}
 
-void TpclMyCommStats::CountNAKBuffFull() { pclMyNAKBuffFull->setNum(++NAKBuffFull); }
+void TpclMyCommStats::CountNAKBuffFull() {
+    pclMyNAKBuffFull->setNum(++NAKBuffFull);
+}
 
-void TpclMyCommStats::ResetButtonClick() { ResetCounters(); }
+void TpclMyCommStats::ResetButtonClick() {
+    ResetCounters();
+}
 
-void TpclMyCommStats::CloseButtonClick() { hide(); }
+void TpclMyCommStats::CloseButtonClick() {
+    hide();
+}

@@ -38,8 +38,8 @@ private:
 
     PseudoTerminal pty;
     Handler handler;
-    std::atomic<bool> running {true};
-    std::atomic<int> lineRate {0};
+    std::atomic<bool> running{true};
+    std::atomic<int> lineRate{0};
     mutable std::mutex lock;
     std::string received;
     std::thread worker;
