@@ -10,8 +10,7 @@ namespace {
 class SystemClock : public Clock {
 public:
     double Seconds() override { return static_cast<double>(std::time(nullptr)); }
-    std::uint32_t TickCount() override
-    {
+    std::uint32_t TickCount() override {
         using namespace std::chrono;
         return static_cast<std::uint32_t>(
             duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
@@ -24,12 +23,20 @@ Clock *installed = nullptr;
 
 } // namespace
 
-Clock &CurrentClock() { return installed ? *installed : systemClock; }
+Clock &CurrentClock() {
+    return installed ? *installed : systemClock;
+}
 
-void SetClock(Clock *clock) { installed = clock; }
+void SetClock(Clock *clock) {
+    installed = clock;
+}
 
-ScopedClock::ScopedClock(Clock &clock) : previous(installed) { installed = &clock; }
+ScopedClock::ScopedClock(Clock &clock) : previous(installed) {
+    installed = &clock;
+}
 
-ScopedClock::~ScopedClock() { installed = previous; }
+ScopedClock::~ScopedClock() {
+    installed = previous;
+}
 
 } // namespace platform

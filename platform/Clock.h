@@ -21,9 +21,15 @@ Clock &CurrentClock();
 // Installs a clock (nullptr restores the system clock). The caller keeps ownership.
 void SetClock(Clock *clock);
 
-inline double Now() { return CurrentClock().Seconds(); }
-inline std::uint32_t GetTickCount() { return CurrentClock().TickCount(); }
-inline void Sleep(unsigned milliseconds) { CurrentClock().Sleep(milliseconds); }
+inline double Now() {
+    return CurrentClock().Seconds();
+}
+inline std::uint32_t GetTickCount() {
+    return CurrentClock().TickCount();
+}
+inline void Sleep(unsigned milliseconds) {
+    CurrentClock().Sleep(milliseconds);
+}
 
 // Restores the previous clock when it leaves scope.
 class ScopedClock {
@@ -40,7 +46,8 @@ private:
 // A clock that only moves when told to or when something sleeps on it.
 class VirtualClock : public Clock {
 public:
-    explicit VirtualClock(double startSeconds = 1.0e9) : millis(static_cast<std::uint64_t>(startSeconds * 1000)) {}
+    explicit VirtualClock(double startSeconds = 1.0e9)
+        : millis(static_cast<std::uint64_t>(startSeconds * 1000)) {}
     double Seconds() override { return static_cast<double>(millis / 1000); }
     std::uint32_t TickCount() override { return static_cast<std::uint32_t>(millis); }
     void Sleep(unsigned milliseconds) override { millis += milliseconds; }

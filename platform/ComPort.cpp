@@ -12,37 +12,32 @@ ComPort::ComPort(QObject *parent) : QObject(parent) {}
 
 ComPort::~ComPort() = default;
 
-void ComPort::SetBaud(int rate)
-{
+void ComPort::SetBaud(int rate) {
     if (IsOpen())
         DoSetBaud(rate); // raises when refused, keeping the old rate
     baud = rate;
 }
 
-void ComPort::SetRTS(bool on)
-{
+void ComPort::SetRTS(bool on) {
     rts = on;
     if (IsOpen())
         DoSetModemLines();
 }
 
-void ComPort::SetDTR(bool on)
-{
+void ComPort::SetDTR(bool on) {
     dtr = on;
     if (IsOpen())
         DoSetModemLines();
 }
 
-void ComPort::SetOpen(bool open)
-{
+void ComPort::SetOpen(bool open) {
     if (open)
         Open();
     else
         Close();
 }
 
-void ComPort::Open()
-{
+void ComPort::Open() {
     if (IsOpen())
         return;
     DoOpen();
@@ -53,8 +48,7 @@ void ComPort::Open()
         Note(logBuffer, logUsed, logSize, 'E', "open");
 }
 
-void ComPort::Close()
-{
+void ComPort::Close() {
     if (!IsOpen())
         return;
     DoClose();
@@ -63,12 +57,15 @@ void ComPort::Close()
         WriteRecords(traceBuffer, traceUsed, traceName, true, true);
 }
 
-void ComPort::PutChar(char c) { PutBlock(&c, 1); }
+void ComPort::PutChar(char c) {
+    PutBlock(&c, 1);
+}
 
-void ComPort::PutString(std::string_view text) { PutBlock(text.data(), text.size()); }
+void ComPort::PutString(std::string_view text) {
+    PutBlock(text.data(), text.size());
+}
 
-void ComPort::PutBlock(const void *data, std::size_t length)
-{
+void ComPort::PutBlock(const void *data, std::size_t length) {
     if (!IsOpen())
         throw EPortNotOpen("Port not open");
     if (length == 0)
@@ -78,8 +75,7 @@ void ComPort::PutBlock(const void *data, std::size_t length)
     NoteTraffic('T', bytes, length);
 }
 
-char ComPort::GetChar()
-{
+char ComPort::GetChar() {
     if (!IsOpen())
         throw EPortNotOpen("Port not open");
     char c = 0;
@@ -89,10 +85,11 @@ char ComPort::GetChar()
     return c;
 }
 
-int ComPort::OutBuffFree() { return std::max(0, outSize - OutBuffUsed()); }
+int ComPort::OutBuffFree() {
+    return std::max(0, outSize - OutBuffUsed());
+}
 
-void ComPort::DataArrived()
-{
+void ComPort::DataArrived() {
     if (delivering) {
         deliveryPosted = true; // delivered once the handler that runs now returns
         return;
@@ -100,8 +97,7 @@ void ComPort::DataArrived()
     DeliverAvailable();
 }
 
-void ComPort::DeliverAvailable()
-{
+void ComPort::DeliverAvailable() {
     deliveryPosted = false;
     if (!IsOpen() || !onTriggerAvail)
         return;
@@ -119,12 +115,12 @@ void ComPort::DeliverAvailable()
     // New data raises no new signal for bytes that were already waiting: offer them again.
     if (IsOpen() && InBuffUsed() > 0 && !deliveryPosted) {
         deliveryPosted = true;
-        QMetaObject::invokeMethod(this, [this] { DeliverAvailable(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { DeliverAvailable(); }, Qt::QueuedConnection);
     }
 }
 
-void ComPort::DeviceLost(const QString &why)
-{
+void ComPort::DeviceLost(const QString &why) {
     const std::string text = "device lost: " + why.toStdString();
     if (tracing == TraceLogState::On)
         Note(traceBuffer, traceUsed, traceSize, 'E', text);
@@ -133,16 +129,15 @@ void ComPort::DeviceLost(const QString &why)
     Close();
 }
 
-void ComPort::NoteTraffic(char direction, const char *data, std::size_t length)
-{
+void ComPort::NoteTraffic(char direction, const char *data, std::size_t length) {
     if (tracing == TraceLogState::On)
         Note(traceBuffer, traceUsed, traceSize, direction, std::string(data, length));
     if (logging == TraceLogState::On)
         Note(logBuffer, logUsed, logSize, direction, std::string(data, length));
 }
 
-void ComPort::Note(std::vector<Record> &buffer, std::size_t &used, int limit, char direction, std::string data)
-{
+void ComPort::Note(std::vector<Record> &buffer, std::size_t &used, int limit, char direction,
+                   std::string data) {
     constexpr std::size_t recordCost = 16; // what a record's stamp and direction cost in the buffer
     const std::size_t size = data.size();
     // Consecutive bytes of one direction share a record, as a trace reads best that way.
@@ -166,10 +161,10 @@ void ComPort::Note(std::vector<Record> &buffer, std::size_t &used, int limit, ch
 }
 
 void ComPort::WriteRecords(std::vector<Record> &buffer, std::size_t &used, const QString &file, bool append,
-                           bool hex)
-{
+                           bool hex) {
     QFile out(file);
-    if (!buffer.empty() && out.open(QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate))) {
+    if (!buffer.empty() &&
+        out.open(QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate))) {
         for (const Record &r : buffer) {
             QByteArray line = QByteArray::number(r.tick / 1000.0, 'f', 3).rightJustified(12) + "  ";
             if (r.direction == 'E') {
@@ -181,7 +176,8 @@ void ComPort::WriteRecords(std::vector<Record> &buffer, std::size_t &used, const
                     line += bytes.toHex(' ').toUpper();
                 } else {
                     for (char c : bytes)
-                        line += (c >= 0x20 && c < 0x7F) ? QByteArray(1, c) : "[" + QByteArray(1, c).toHex().toUpper() + "]";
+                        line += (c >= 0x20 && c < 0x7F) ? QByteArray(1, c)
+                                                        : "[" + QByteArray(1, c).toHex().toUpper() + "]";
                 }
             }
             out.write(line + '\n');
@@ -192,8 +188,7 @@ void ComPort::WriteRecords(std::vector<Record> &buffer, std::size_t &used, const
 }
 
 void ComPort::ApplyState(TraceLogState &current, TraceLogState requested, std::vector<Record> &buffer,
-                         std::size_t &used, const QString &file, bool hex)
-{
+                         std::size_t &used, const QString &file, bool hex) {
     switch (requested) {
     case TraceLogState::Off:
         buffer.clear();
@@ -215,13 +210,11 @@ void ComPort::ApplyState(TraceLogState &current, TraceLogState requested, std::v
     }
 }
 
-void ComPort::SetTracing(TraceLogState state)
-{
+void ComPort::SetTracing(TraceLogState state) {
     ApplyState(tracing, state, traceBuffer, traceUsed, traceName, true);
 }
 
-void ComPort::SetLogging(TraceLogState state)
-{
+void ComPort::SetLogging(TraceLogState state) {
     ApplyState(logging, state, logBuffer, logUsed, logName, logAllHex);
 }
 

@@ -135,7 +135,8 @@ private:
     };
     void Note(std::vector<Record> &buffer, std::size_t &used, int limit, char direction, std::string data);
     void NoteTraffic(char direction, const char *data, std::size_t length);
-    void WriteRecords(std::vector<Record> &buffer, std::size_t &used, const QString &file, bool append, bool hex);
+    void WriteRecords(std::vector<Record> &buffer, std::size_t &used, const QString &file, bool append,
+                      bool hex);
     void ApplyState(TraceLogState &current, TraceLogState requested, std::vector<Record> &buffer,
                     std::size_t &used, const QString &file, bool hex);
     void DeliverAvailable();

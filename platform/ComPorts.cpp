@@ -7,8 +7,7 @@
 
 namespace platform {
 
-QString ComPortDevicePath(int n)
-{
+QString ComPortDevicePath(int n) {
     if (n <= 0)
         return {};
     const QByteArray name = "COM" + QByteArray::number(n);
@@ -24,8 +23,7 @@ QString ComPortDevicePath(int n)
     return {};
 }
 
-bool ComPortExists(int n)
-{
+bool ComPortExists(int n) {
     const QString path = ComPortDevicePath(n);
     if (path.isEmpty())
         return false;
@@ -33,8 +31,7 @@ bool ComPortExists(int n)
     return ::stat(path.toLocal8Bit().constData(), &st) == 0;
 }
 
-bool ParseComPortName(const char *name, int &n)
-{
+bool ParseComPortName(const char *name, int &n) {
     if (name == nullptr)
         return false;
     int value = 0;

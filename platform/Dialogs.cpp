@@ -10,33 +10,50 @@ namespace {
 MessageHandler messageHandler;
 FileDialogHandler fileDialogHandler;
 
-MessageResult RealMessageBox(const MessageRequest &request)
-{
+MessageResult RealMessageBox(const MessageRequest &request) {
     QMessageBox box;
     box.setText(request.text);
     box.setWindowTitle(request.caption.isEmpty() ? QApplication::applicationName() : request.caption);
     switch (request.icon) {
-    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
-    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case MessageIcon::None: break;
+    case MessageIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MessageIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MessageIcon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MessageIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MessageIcon::None:
+        break;
     }
     switch (request.buttons) {
-    case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MessageButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MessageButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MessageButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
     }
     switch (box.exec()) {
-    case QMessageBox::Yes: return MessageResult::Yes;
-    case QMessageBox::No: return MessageResult::No;
-    case QMessageBox::Cancel: return MessageResult::Cancel;
-    default: return MessageResult::Ok;
+    case QMessageBox::Yes:
+        return MessageResult::Yes;
+    case QMessageBox::No:
+        return MessageResult::No;
+    case QMessageBox::Cancel:
+        return MessageResult::Cancel;
+    default:
+        return MessageResult::Ok;
     }
 }
 
-QString RealFileDialog(const FileDialogRequest &request)
-{
+QString RealFileDialog(const FileDialogRequest &request) {
     QFileDialog dialog(nullptr, request.caption, request.directory, request.filter);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -51,28 +68,29 @@ QString RealFileDialog(const FileDialogRequest &request)
 
 } // namespace
 
-MessageResult ShowMessageBox(const MessageRequest &request)
-{
+MessageResult ShowMessageBox(const MessageRequest &request) {
     return messageHandler ? messageHandler(request) : RealMessageBox(request);
 }
 
-QString ShowFileDialog(const FileDialogRequest &request)
-{
+QString ShowFileDialog(const FileDialogRequest &request) {
     return fileDialogHandler ? fileDialogHandler(request) : RealFileDialog(request);
 }
 
-void SetMessageHandler(MessageHandler handler) { messageHandler = std::move(handler); }
+void SetMessageHandler(MessageHandler handler) {
+    messageHandler = std::move(handler);
+}
 
-void SetFileDialogHandler(FileDialogHandler handler) { fileDialogHandler = std::move(handler); }
+void SetFileDialogHandler(FileDialogHandler handler) {
+    fileDialogHandler = std::move(handler);
+}
 
-void ShowMessage(const QString &text, const QString &caption)
-{
+void ShowMessage(const QString &text, const QString &caption) {
     ShowMessageBox({text, caption, MessageButtons::Ok, MessageIcon::None});
 }
 
-bool AskYesNo(const QString &text, const QString &caption)
-{
-    return ShowMessageBox({text, caption, MessageButtons::YesNo, MessageIcon::Question}) == MessageResult::Yes;
+bool AskYesNo(const QString &text, const QString &caption) {
+    return ShowMessageBox({text, caption, MessageButtons::YesNo, MessageIcon::Question}) ==
+           MessageResult::Yes;
 }
 
 } // namespace platform

@@ -8,8 +8,7 @@ namespace platform {
 
 ExceptionApplication::ExceptionApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
-bool ExceptionApplication::notify(QObject *receiver, QEvent *event)
-{
+bool ExceptionApplication::notify(QObject *receiver, QEvent *event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
@@ -18,8 +17,7 @@ bool ExceptionApplication::notify(QObject *receiver, QEvent *event)
     }
 }
 
-QString ExceptionText(const std::exception_ptr &error)
-{
+QString ExceptionText(const std::exception_ptr &error) {
     try {
         std::rethrow_exception(error);
     } catch (const std::exception &e) {
@@ -29,9 +27,9 @@ QString ExceptionText(const std::exception_ptr &error)
     }
 }
 
-void ExceptionApplication::ShowException(const std::exception_ptr &error)
-{
-    ShowMessageBox({ExceptionText(error), QApplication::applicationName(), MessageButtons::Ok, MessageIcon::Error});
+void ExceptionApplication::ShowException(const std::exception_ptr &error) {
+    ShowMessageBox(
+        {ExceptionText(error), QApplication::applicationName(), MessageButtons::Ok, MessageIcon::Error});
 }
 
 } // namespace platform

@@ -4,8 +4,7 @@
 
 namespace platform {
 
-void ProcessMessages()
-{
+void ProcessMessages() {
     if (QCoreApplication::instance() != nullptr)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

@@ -12,16 +12,19 @@ namespace {
 
 const QString numberPrefix = QStringLiteral("dword:");
 
-QStringList KeyParts(const QString &key) { return key.split(QLatin1Char('\\'), Qt::SkipEmptyParts); }
+QStringList KeyParts(const QString &key) {
+    return key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+}
 
 } // namespace
 
 Registry::Registry() = default;
 
-Registry::~Registry() { CloseKey(); }
+Registry::~Registry() {
+    CloseKey();
+}
 
-QString Registry::FileForKey(const QString &key)
-{
+QString Registry::FileForKey(const QString &key) {
     const QStringList parts = KeyParts(key);
     if (parts.size() < 3 || parts[0].compare(QLatin1String("SOFTWARE"), Qt::CaseInsensitive) != 0)
         return {};
@@ -29,8 +32,7 @@ QString Registry::FileForKey(const QString &key)
     return base + QLatin1Char('/') + parts[1] + QLatin1Char('/') + parts[2] + QStringLiteral(".conf");
 }
 
-bool Registry::OpenKey(const QString &key, bool canCreate)
-{
+bool Registry::OpenKey(const QString &key, bool canCreate) {
     CloseKey();
     const QString file = FileForKey(key);
     if (file.isEmpty())
@@ -52,8 +54,7 @@ bool Registry::OpenKey(const QString &key, bool canCreate)
     return true;
 }
 
-void Registry::CloseKey()
-{
+void Registry::CloseKey() {
     if (settings) {
         settings->sync();
         settings.reset();
@@ -61,19 +62,16 @@ void Registry::CloseKey()
     group.clear();
 }
 
-void Registry::RequireOpen() const
-{
+void Registry::RequireOpen() const {
     if (!settings)
         throw ERegistryException("Registry key is not open");
 }
 
-bool Registry::ValueExists(const QString &name) const
-{
+bool Registry::ValueExists(const QString &name) const {
     return settings && settings->contains(name);
 }
 
-int Registry::ReadInteger(const QString &name) const
-{
+int Registry::ReadInteger(const QString &name) const {
     RequireOpen();
     if (!settings->contains(name))
         throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
@@ -85,8 +83,7 @@ int Registry::ReadInteger(const QString &name) const
     return static_cast<int>(value);
 }
 
-QString Registry::ReadString(const QString &name) const
-{
+QString Registry::ReadString(const QString &name) const {
     RequireOpen();
     if (!settings->contains(name))
         return {};
@@ -96,14 +93,13 @@ QString Registry::ReadString(const QString &name) const
     return text;
 }
 
-void Registry::WriteInteger(const QString &name, int value)
-{
+void Registry::WriteInteger(const QString &name, int value) {
     RequireOpen();
-    settings->setValue(name, numberPrefix + QStringLiteral("%1").arg(static_cast<uint>(value), 8, 16, QLatin1Char('0')));
+    settings->setValue(name, numberPrefix +
+                                 QStringLiteral("%1").arg(static_cast<uint>(value), 8, 16, QLatin1Char('0')));
 }
 
-void Registry::WriteString(const QString &name, const QString &value)
-{
+void Registry::WriteString(const QString &name, const QString &value) {
     RequireOpen();
     settings->setValue(name, value);
 }

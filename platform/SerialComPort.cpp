@@ -15,16 +15,16 @@ namespace platform {
 
 SerialComPort::SerialComPort(QObject *parent) : ComPort(parent) {}
 
-SerialComPort::~SerialComPort()
-{
+SerialComPort::~SerialComPort() {
     if (port && port->isOpen())
         port->close();
 }
 
-bool SerialComPort::IsOpen() const { return port && port->isOpen(); }
+bool SerialComPort::IsOpen() const {
+    return port && port->isOpen();
+}
 
-void SerialComPort::DoOpen()
-{
+void SerialComPort::DoOpen() {
     devicePath = ComPortDevicePath(GetComNumber());
     if (devicePath.isEmpty() || !ComPortExists(GetComNumber()))
         throw EBadId(QStringLiteral("COM%1 does not exist (%2)")
@@ -38,13 +38,15 @@ void SerialComPort::DoOpen()
         const QSerialPort::SerialPortError error = opened->error();
         const QByteArray path = devicePath.toLocal8Bit();
         if (error == QSerialPort::DeviceNotFoundError)
-            throw EBadId(("COM" + std::to_string(GetComNumber()) + " does not exist (" + path.toStdString() + ")"));
+            throw EBadId(
+                ("COM" + std::to_string(GetComNumber()) + " does not exist (" + path.toStdString() + ")"));
         if (error == QSerialPort::PermissionError) {
             // Qt reports a port locked by another process and one we may not open alike.
             if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
-                throw EPortAccessDenied("Permission denied opening " + path.toStdString() +
-                                        ". Add your user to the dialout group (sudo usermod -aG dialout $USER) "
-                                        "and log in again.");
+                throw EPortAccessDenied(
+                    "Permission denied opening " + path.toStdString() +
+                    ". Add your user to the dialout group (sudo usermod -aG dialout $USER) "
+                    "and log in again.");
             throw EAlreadyOpen(path.toStdString() + " is in use by another program.");
         }
         throw EInOutError("Cannot open " + path.toStdString() + ": " + opened->errorString().toStdString());
@@ -54,7 +56,8 @@ void SerialComPort::DoOpen()
         !opened->setFlowControl(QSerialPort::NoFlowControl)) {
         const std::string why = opened->errorString().toStdString();
         opened->close();
-        throw EInOutError("Invalid baud rate " + std::to_string(GetBaud()) + " for " + devicePath.toStdString() + ": " + why);
+        throw EInOutError("Invalid baud rate " + std::to_string(GetBaud()) + " for " +
+                          devicePath.toStdString() + ": " + why);
     }
     port = std::move(opened);
     DoSetModemLines();
@@ -65,8 +68,7 @@ void SerialComPort::DoOpen()
     });
 }
 
-void SerialComPort::DoClose()
-{
+void SerialComPort::DoClose() {
     if (!port)
         return;
     port->disconnect(this);
@@ -78,72 +80,63 @@ void SerialComPort::DoClose()
     port.release()->deleteLater();
 }
 
-void SerialComPort::DoSetBaud(int rate)
-{
+void SerialComPort::DoSetBaud(int rate) {
     if (!port->setBaudRate(rate))
         throw EInOutError("Invalid baud rate " + std::to_string(rate) + " for " + devicePath.toStdString());
 }
 
-void SerialComPort::DoSetModemLines()
-{
+void SerialComPort::DoSetModemLines() {
     // A pseudo-terminal has no modem lines; failing to set them there is not an error.
     port->setDataTerminalReady(GetDTR());
     port->setRequestToSend(GetRTS());
     port->clearError();
 }
 
-void SerialComPort::DoWrite(const char *data, std::size_t length)
-{
+void SerialComPort::DoWrite(const char *data, std::size_t length) {
     if (port->write(data, static_cast<qint64>(length)) != static_cast<qint64>(length))
-        throw EInOutError("Write to " + devicePath.toStdString() + " failed: " + port->errorString().toStdString());
+        throw EInOutError("Write to " + devicePath.toStdString() +
+                          " failed: " + port->errorString().toStdString());
     // QSerialPort writes its buffer only from the event loop; start now so nothing waits for it.
     port->flush();
 }
 
-bool SerialComPort::DoGetChar(char &c)
-{
+bool SerialComPort::DoGetChar(char &c) {
     if (port->bytesAvailable() == 0)
         port->waitForReadyRead(0);
     return port->getChar(&c);
 }
 
-int SerialComPort::InBuffUsed()
-{
+int SerialComPort::InBuffUsed() {
     if (!IsOpen())
         return 0;
     return static_cast<int>(port->bytesAvailable());
 }
 
-int SerialComPort::KernelOutputQueue() const
-{
+int SerialComPort::KernelOutputQueue() const {
     int queued = 0;
     if (!port || ::ioctl(port->handle(), TIOCOUTQ, &queued) != 0)
         return 0;
     return queued;
 }
 
-int SerialComPort::OutBuffUsed()
-{
+int SerialComPort::OutBuffUsed() {
     if (!IsOpen())
         return 0;
     port->flush();
     return static_cast<int>(port->bytesToWrite()) + KernelOutputQueue();
 }
 
-void SerialComPort::FlushInBuffer()
-{
+void SerialComPort::FlushInBuffer() {
     if (IsOpen())
         port->clear(QSerialPort::Input);
 }
 
-void SerialComPort::FlushOutBuffer()
-{
+void SerialComPort::FlushOutBuffer() {
     if (IsOpen())
         port->clear(QSerialPort::Output);
 }
 
-void SerialComPort::SendBreak(unsigned ticks, bool yield)
-{
+void SerialComPort::SendBreak(unsigned ticks, bool yield) {
     if (!IsOpen())
         throw EPortNotOpen("Port not open");
     DrainOutput(2000);
@@ -165,8 +158,7 @@ void SerialComPort::SendBreak(unsigned ticks, bool yield)
         port->clearError();
 }
 
-bool SerialComPort::DrainOutput(int timeoutMs)
-{
+bool SerialComPort::DrainOutput(int timeoutMs) {
     if (!IsOpen())
         return true;
     QElapsedTimer timer;

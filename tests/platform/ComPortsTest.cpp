@@ -5,8 +5,7 @@
 
 using namespace platform;
 
-TEST(ComPorts, DefaultTableMapsRangesToDeviceFamilies)
-{
+TEST(ComPorts, DefaultTableMapsRangesToDeviceFamilies) {
     qunsetenv("COM1");
     qunsetenv("COM33");
     qunsetenv("COM65");
@@ -22,8 +21,7 @@ TEST(ComPorts, DefaultTableMapsRangesToDeviceFamilies)
     EXPECT_TRUE(ComPortDevicePath(100).isEmpty());
 }
 
-TEST(ComPorts, EnvironmentOverridesTableAndExistenceFollowsDevice)
-{
+TEST(ComPorts, EnvironmentOverridesTableAndExistenceFollowsDevice) {
     testsupport::PseudoTerminal pty;
     {
         testsupport::ScopedComMapping map(7, pty.DevicePath());
@@ -35,8 +33,7 @@ TEST(ComPorts, EnvironmentOverridesTableAndExistenceFollowsDevice)
     EXPECT_FALSE(ComPortExists(0));
 }
 
-TEST(ComPorts, NameParsingWantsExactlyOneNumber)
-{
+TEST(ComPorts, NameParsingWantsExactlyOneNumber) {
     int n = 0;
     EXPECT_TRUE(ParseComPortName("COM12", n));
     EXPECT_EQ(n, 12);

@@ -9,8 +9,7 @@ namespace {
 const QString key = QStringLiteral("SOFTWARE\\Zandrel Inc.\\RegistryTest");
 }
 
-TEST(Registry, ValuesKeepTheirTypesAcrossReopen)
-{
+TEST(Registry, ValuesKeepTheirTypesAcrossReopen) {
     QFile::remove(Registry::FileForKey(key));
     {
         Registry reg;
@@ -37,8 +36,7 @@ TEST(Registry, ValuesKeepTheirTypesAcrossReopen)
     EXPECT_FALSE(reg.ValueExists("Missing"));
 }
 
-TEST(Registry, OpeningWithoutCreateFailsForMissingKey)
-{
+TEST(Registry, OpeningWithoutCreateFailsForMissingKey) {
     const QString missing = QStringLiteral("SOFTWARE\\Zandrel Inc.\\NeverWritten");
     QFile::remove(Registry::FileForKey(missing));
     Registry reg;

@@ -1,7 +1,7 @@
+#include "SerialComPort.h"
 #include "Clock.h"
 #include "FakeComPort.h"
 #include "PseudoTerminal.h"
-#include "SerialComPort.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,8 +19,7 @@ namespace {
 constexpr int kCom = 41;
 
 // Runs the event loop until cond holds or a second has passed.
-template <typename Cond> bool PumpUntil(Cond cond, int ms = 2000)
-{
+template <typename Cond> bool PumpUntil(Cond cond, int ms = 2000) {
     QElapsedTimer t;
     t.start();
     while (!cond() && t.elapsed() < ms)
@@ -30,8 +29,7 @@ template <typename Cond> bool PumpUntil(Cond cond, int ms = 2000)
 
 } // namespace
 
-TEST(SerialComPort, BytesTravelBothWays)
-{
+TEST(SerialComPort, BytesTravelBothWays) {
     PseudoTerminal pty;
     ScopedComMapping map(kCom, pty.DevicePath());
     SerialComPort port;
@@ -58,8 +56,7 @@ TEST(SerialComPort, BytesTravelBothWays)
     EXPECT_THROW(port.PutChar('x'), EPortNotOpen);
 }
 
-TEST(SerialComPort, LeftoverBytesAreOfferedAgain)
-{
+TEST(SerialComPort, LeftoverBytesAreOfferedAgain) {
     PseudoTerminal pty;
     ScopedComMapping map(kCom, pty.DevicePath());
     SerialComPort port;
@@ -81,8 +78,7 @@ TEST(SerialComPort, LeftoverBytesAreOfferedAgain)
     ASSERT_GE(counts.size(), 2u);
 }
 
-TEST(SerialComPort, MissingDeviceRaisesBadId)
-{
+TEST(SerialComPort, MissingDeviceRaisesBadId) {
     ScopedComMapping map(kCom, "/dev/no-such-serial-device");
     SerialComPort port;
     port.SetComNumber(kCom);
@@ -90,8 +86,7 @@ TEST(SerialComPort, MissingDeviceRaisesBadId)
     EXPECT_FALSE(port.IsOpen());
 }
 
-TEST(SerialComPort, DeviceHeldElsewhereRaisesAlreadyOpen)
-{
+TEST(SerialComPort, DeviceHeldElsewhereRaisesAlreadyOpen) {
     PseudoTerminal pty;
     ScopedComMapping map(kCom, pty.DevicePath());
     SerialComPort first;
@@ -105,8 +100,7 @@ TEST(SerialComPort, DeviceHeldElsewhereRaisesAlreadyOpen)
     EXPECT_NO_THROW(second.Open());
 }
 
-TEST(SerialComPort, PseudoTerminalTakesBreaksRatesAndModemLines)
-{
+TEST(SerialComPort, PseudoTerminalTakesBreaksRatesAndModemLines) {
     PseudoTerminal pty;
     ScopedComMapping map(kCom, pty.DevicePath());
     VirtualClock clock;
@@ -125,8 +119,7 @@ TEST(SerialComPort, PseudoTerminalTakesBreaksRatesAndModemLines)
     EXPECT_EQ(pty.Read(1000, 11), "after break");
 }
 
-TEST(SerialComPort, LogAppendsHexLinesToItsFile)
-{
+TEST(SerialComPort, LogAppendsHexLinesToItsFile) {
     QTemporaryDir dir;
     const QString log = dir.filePath("Stage1.Log");
     testsupport::FakeComPort port;
@@ -155,8 +148,7 @@ TEST(SerialComPort, LogAppendsHexLinesToItsFile)
     EXPECT_TRUE(again.contains("Transmit  5A"));
 }
 
-TEST(SerialComPort, LogBufferStaysBounded)
-{
+TEST(SerialComPort, LogBufferStaysBounded) {
     QTemporaryDir dir;
     testsupport::FakeComPort port;
     port.SetLogName(dir.filePath("big.log"));

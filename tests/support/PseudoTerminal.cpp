@@ -11,10 +11,9 @@
 
 namespace testsupport {
 
-PseudoTerminal::PseudoTerminal()
-{
+PseudoTerminal::PseudoTerminal() {
     char name[256] = {};
-    termios raw {};
+    termios raw{};
     cfmakeraw(&raw);
     if (::openpty(&master, &slaveKeeper, name, &raw, nullptr) != 0)
         throw std::runtime_error("openpty failed");
@@ -22,23 +21,21 @@ PseudoTerminal::PseudoTerminal()
     devicePath = QString::fromLocal8Bit(name);
 }
 
-PseudoTerminal::~PseudoTerminal()
-{
+PseudoTerminal::~PseudoTerminal() {
     if (slaveKeeper >= 0)
         ::close(slaveKeeper);
     if (master >= 0)
         ::close(master);
 }
 
-void PseudoTerminal::Write(const std::string &bytes)
-{
+void PseudoTerminal::Write(const std::string &bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(master, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p {master, POLLOUT, 0};
+            pollfd p{master, POLLOUT, 0};
             ::poll(&p, 1, 100);
         } else {
             throw std::runtime_error("write to pseudo-terminal failed");
@@ -46,16 +43,16 @@ void PseudoTerminal::Write(const std::string &bytes)
     }
 }
 
-std::string PseudoTerminal::Read(int timeoutMs, std::size_t want, std::size_t max)
-{
+std::string PseudoTerminal::Read(int timeoutMs, std::size_t want, std::size_t max) {
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (got.size() < want && got.size() < max) {
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                .count();
         if (left <= 0)
             break;
-        pollfd p {master, POLLIN, 0};
+        pollfd p{master, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left)) <= 0)
             continue;
         char buffer[4096];
@@ -70,19 +67,19 @@ std::string PseudoTerminal::Read(int timeoutMs, std::size_t want, std::size_t ma
     return got;
 }
 
-void PseudoTerminal::Drain()
-{
+void PseudoTerminal::Drain() {
     char buffer[4096];
     while (::read(master, buffer, sizeof buffer) > 0) {
     }
 }
 
 ScopedComMapping::ScopedComMapping(int comNumber, const QString &devicePath)
-    : name("COM" + QByteArray::number(comNumber))
-{
+    : name("COM" + QByteArray::number(comNumber)) {
     qputenv(name.constData(), devicePath.toLocal8Bit());
 }
 
-ScopedComMapping::~ScopedComMapping() { qunsetenv(name.constData()); }
+ScopedComMapping::~ScopedComMapping() {
+    qunsetenv(name.constData());
+}
 
 } // namespace testsupport

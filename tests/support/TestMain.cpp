@@ -1,15 +1,16 @@
-#include <QApplication>
+#include "ExceptionApplication.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-// Every test binary runs with a QApplication on the offscreen platform, and with its settings
-// in a temporary folder so no test touches the user's own.
-int main(int argc, char **argv)
-{
+// Every test binary runs with the programs' application class on the offscreen platform, and with its
+// settings in a temporary folder so no test touches the user's own.
+int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QApplication app(argc, argv);
+    platform::ExceptionApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("TestProgram"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

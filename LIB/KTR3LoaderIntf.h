@@ -1,0 +1,148 @@
+#pragma once
+#include "ComPort.h"
+#include "LoaderTypes.h"
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QTimer;
+class S0Engine;
+class FSEngine;
+class SSEngine;
+class TpclMyCommStats;
+
+// The loader engine's one public object. It holds a run's configuration and its two serial
+// ports, steps the run through its stages on its timer, routes received bytes to the engine of
+// the current stage and reports through six callbacks. A form that is never shown.
+class TLoaderInterface : public QWidget {
+    Q_OBJECT
+public:
+    // The ports default to real serial ports; tests hand in their own.
+    explicit TLoaderInterface(QWidget *owner = nullptr, std::unique_ptr<platform::ComPort> dataPort = {},
+                              std::unique_ptr<platform::ComPort> powerPort = {});
+    ~TLoaderInterface() override;
+
+    // Run cycle.
+    void Execute();
+    void RunTimer();
+    void ComPortTriggerAvail(platform::ComPort &CP, std::uint16_t Count);
+    void Abort() { aborted = 1; }
+    int IsAborted() const { return aborted; }
+    void ClearAbort() { aborted = 0; }
+    void Shutdown();
+    int GetLoaderState() const;
+
+    // Configuration.
+    void MaintainComms(int port, int baud, int connect);
+    int GetComPort() const { return comPort; }
+    int GetBaudrate() const { return baudRate; }
+    int GetConnectrate() const { return connectRate; }
+    void SetLogging(int flag) { Logging = flag; }
+    int GetLogging() const { return Logging; }
+    void SetTracing(int flag) { Tracing = flag; }
+    int GetTracing() const { return Tracing; }
+    bool SetDebug(int level);
+    int GetDebug() const { return debugLevel & 0xFF; }
+    void SetExePath(const char *path) { exePath = path ? path : ""; }
+    const char *GetExePath() const { return exePath.c_str(); }
+    const char *GetVersion() const;
+
+    // Reporting.
+    void LogMessage(const char *text);
+    void LogMessage(const std::string &text) { LogMessage(text.c_str()); }
+    // Logs a line only when the debug level is 255.
+    void LogDebug(const char *text);
+    void LogDebug(const std::string &text) { LogDebug(text.c_str()); }
+    void NotifyStart();
+    void NotifyComplete(int value);
+    void NotifyAbortRequest(int code);
+    void SetProgressRange(int n);
+    int GetProgressRange() const { return progressRange; }
+    void SetProgress(int p);
+    void SetOnStart(TLoaderNotifyProc proc) { onStart = proc; }
+    void SetOnComplete(TLoaderIntProc proc) { onComplete = proc; }
+    void SetOnAbortRequest(TLoaderIntProc proc) { onAbortRequest = proc; }
+    void SetOnMessage(TLoaderTextProc proc) { onMessage = proc; }
+    void SetOnProgressRange(TLoaderIntProc proc) { onProgressRange = proc; }
+    void SetOnProgress(TLoaderIntProc proc) { onProgress = proc; }
+
+    // Ports.
+    void SetPowerComPort(int n);
+    int SetPower(int on);
+    int WaitForUSBPort(int seconds);
+    bool IsCOMPortPresent(int n) const;
+    bool IsUSBDevice() const;
+
+    void CloseButtonClick();
+
+    // Flags the stage engines and the firmware file reader share.
+    void SetIgnoreAppOffset(int flag) { IgnoreAppOffset = flag; }
+    int GetIgnoreAppOffset() const { return IgnoreAppOffset; }
+    std::int8_t GetLoaderStage() const { return LoaderStage; }
+    int GetLoaderResult() const { return LoaderResult; }
+
+    // First-stage banner fields.
+    const char *GetFirstStageVersion() const;
+    const char *GetCardCOMDevice() const;
+    const char *GetCardPlatform() const;
+
+    // ---- Stage 0, first stage, boot records and platform rules ----
+
+    // ---- Second stage and firmware file ----
+
+    // The one statistics window the stage engines count into.
+    TpclMyCommStats &GetCommStats() { return *pclMyCommStats; }
+
+    int aborted = 0;
+    int comPort = 1;
+    int baudRate = 115200;
+    int connectRate = 0;
+    int IgnoreAppOffset = 0;
+    std::int8_t LoaderStage = LOADER_IDLE;
+    std::int8_t LoaderResult = LOADER_RESULT_SUCCESS;
+    int Logging = 0;
+    int Tracing = 0;
+    int DisplayVersions = 0;
+    int ResetNVM = 0;
+    int ResetData = 0;
+    std::uint8_t DataBlock = 0;
+    int BootCodeLoad = 0;
+    int debugLevel = 0;
+    int progressRange = 0;
+    std::string fileName;
+    std::string expectedPlatform = "0";
+    std::string destinationSWPlatform = "0";
+    std::string filePlatform = "0";
+    std::string exePath = "0";
+    // The file's application type ("APP", "BOOT", ...), read with its header records.
+    std::string fileApplicationType;
+
+    // Set when the link is up, when stage 0 or the first stage fails, and after every clean-up;
+    // the link set-up waits on it.
+    int LinkSignal = 0;
+
+    // Components.
+    std::unique_ptr<QTimer> pclMyTimer;
+    std::unique_ptr<platform::ComPort> pclMyComPort;
+    std::unique_ptr<platform::ComPort> pclMyPowerComPort;
+    std::unique_ptr<S0Engine> pclMyStage0;
+    std::unique_ptr<FSEngine> pclMyFirstStage;
+    std::unique_ptr<SSEngine> pclMySecondStage;
+    std::unique_ptr<TpclMyCommStats> pclMyCommStats;
+
+private:
+    void Step();
+    void CleanUp();
+    // LoaderStage 3 with the timer on, so that the next tick cleans up.
+    void FailRun(std::int8_t result);
+
+    TLoaderNotifyProc onStart = nullptr;
+    TLoaderIntProc onComplete = nullptr;
+    TLoaderIntProc onAbortRequest = nullptr;
+    TLoaderTextProc onMessage = nullptr;
+    TLoaderIntProc onProgressRange = nullptr;
+    TLoaderIntProc onProgress = nullptr;
+};

@@ -1,0 +1,136 @@
+// Reading the stored settings at start and writing them back at exit.
+#include "KTR3LoaderIntf.h"
+#include "Registry.h"
+#include "loadmain.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTabWidget>
+
+namespace {
+
+const QString settingsKey = QStringLiteral("SOFTWARE\\Zandrel Inc.\\Quorvel");
+
+// A number read under its own guard: a failed read gives the default.
+int ReadNumber(platform::Registry &reg, const char *name, int fallback)
+{
+    try {
+        return reg.ReadInteger(QString::fromLatin1(name));
+    } catch (const std::exception &) {
+        return fallback;
+    }
+}
+
+void CentreOnScreen(QWidget *window)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+} // namespace
+
+void TMainForm::FormCreate()
+{
+    PageControl1->setCurrentWidget(tsUser);
+    PageControl1->tabBar()->setVisible(false);
+
+    const QString programFolder = QFileInfo(QApplication::applicationFilePath()).absolutePath() + QLatin1Char('/');
+    platform::Registry &reg = *pclMyRegistry;
+    if (reg.OpenKey(settingsKey, true)) {
+        bInternalUse = ReadNumber(reg, "InternalUse", 0) != 0 ? 1 : 0;
+        iPort = ReadNumber(reg, "Port", 1);
+        iBaudrate = ReadNumber(reg, "Baudrate", 115200);
+        iConnectrate = ReadNumber(reg, "Connectrate", 9600);
+        iPacketTimeout = ReadNumber(reg, "Packet Timeout", 60);
+        cbOptimizedLoading->setChecked(ReadNumber(reg, "Optimized Loading", 1) != 0);
+        try {
+            sInitialDir = reg.ReadString(QStringLiteral("InitialDir"));
+        } catch (const std::exception &) {
+            sInitialDir.clear();
+        }
+        if (sInitialDir.isEmpty())
+            sInitialDir = programFolder + QStringLiteral("UPDATES");
+        iDebugLevel = ReadNumber(reg, "Debug Level", 0);
+        bLogging = ReadNumber(reg, "Logging", 0) != 0 ? 1 : 0;
+        bTracing = ReadNumber(reg, "Tracing", 0) != 0 ? 1 : 0;
+
+        try {
+            editDebugLevel->setText(QString::number(iDebugLevel));
+            editDebugLevel->setVisible(bInternalUse);
+            lblDebugLevel->setVisible(bInternalUse);
+            UpdateStatusBar();
+            pclMyFileHistory.clear();
+            for (int i = 0; i < 10; ++i) {
+                QString entry;
+                try {
+                    entry = reg.ReadString(QStringLiteral("FileHistory%1").arg(i));
+                } catch (const std::exception &) {
+                    entry.clear(); // a number stored there is no file name
+                }
+                pclMyFileHistory.append(entry);
+            }
+            RebuildFileHistoryMenu();
+            const int width = reg.ReadInteger(QStringLiteral("Width"));
+            const int height = reg.ReadInteger(QStringLiteral("Height"));
+            const int top = reg.ReadInteger(QStringLiteral("Top"));
+            const int left = reg.ReadInteger(QStringLiteral("Left"));
+            const QRect stored(left, top, width, height);
+            // A window stored off every screen, or too small to use, comes back centred instead.
+            bool visible = false;
+            for (const QScreen *screen : QGuiApplication::screens())
+                visible = visible || screen->availableGeometry().intersects(stored);
+            if (width < 100 || height < 100 || !visible)
+                throw std::runtime_error("stored window bounds unusable");
+            setGeometry(stored);
+            if (bInternalUse && !pclMyFileHistory.value(0).isEmpty())
+                OpenHexFile(pclMyFileHistory.value(0));
+        } catch (const std::exception &) {
+            resize(798, 560);
+            CentreOnScreen(this);
+        }
+        reg.CloseKey();
+    }
+    for (QWidget *w : {static_cast<QWidget *>(editComponentID), static_cast<QWidget *>(lblTargetCard)})
+        w->setVisible(true);
+    UpdateActionStates();
+}
+
+void TMainForm::FormDestroy()
+{
+    if (bSettingsStored)
+        return;
+    bSettingsStored = true;
+    // Storing must never throw out of the window's destruction; settings that cannot be written
+    // are simply not stored.
+    try {
+        platform::Registry &reg = *pclMyRegistry;
+        if (reg.OpenKey(settingsKey, true)) {
+            const QRect bounds = geometry();
+            reg.WriteInteger(QStringLiteral("Left"), bounds.left());
+            reg.WriteInteger(QStringLiteral("Top"), bounds.top());
+            reg.WriteInteger(QStringLiteral("Width"), bounds.width());
+            reg.WriteInteger(QStringLiteral("Height"), bounds.height());
+            reg.WriteInteger(QStringLiteral("Port"), iPort);
+            reg.WriteInteger(QStringLiteral("Baudrate"), iBaudrate);
+            reg.WriteInteger(QStringLiteral("Connectrate"), iConnectrate);
+            reg.WriteInteger(QStringLiteral("Packet Timeout"), iPacketTimeout);
+            reg.WriteInteger(QStringLiteral("Optimized Loading"), cbOptimizedLoading->isChecked() ? 1 : 0);
+            for (int i = 0; i < 10; ++i)
+                reg.WriteString(QStringLiteral("FileHistory%1").arg(i), pclMyFileHistory.value(i));
+            reg.CloseKey();
+        }
+    } catch (const std::exception &) {
+    }
+    pclMyRegistry.reset();
+    pclMyFileHistory.clear();
+    delete LoaderInterface;
+    LoaderInterface = nullptr;
+}
