@@ -6,7 +6,6 @@
 
 #include "Clock.h"
 #include "DeviceStandIn.h"
-#include "PseudoTerminal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,7 +25,6 @@
 #include <unistd.h>
 
 using testsupport::DeviceStandIn;
-using testsupport::PseudoTerminal;
 using testsupport::ScopedComMapping;
 
 namespace {
@@ -134,9 +132,8 @@ protected:
     }
 
     StartDirectory start;
-    PseudoTerminal pty;
-    ScopedComMapping map{1, pty.DevicePath()};
-    DeviceStandIn device{pty, DeviceStandIn::Kind::Receiver};
+    DeviceStandIn device{DeviceStandIn::Kind::Receiver};
+    ScopedComMapping map{1, device.DevicePath()};
     std::unique_ptr<RecordingPelmora> window;
 };
 
@@ -145,7 +142,8 @@ protected:
 TEST_F(Connected, ConnectShowsTheDeviceAndDrawsWhatItSends) {
     const QString caption = window->windowTitle();
     EXPECT_TRUE(caption.startsWith("Pelmora v3.2.0.14")) << caption.toStdString();
-    EXPECT_TRUE(caption.endsWith(pty.DevicePath() + " at 38400 BAUD is connected")) << caption.toStdString();
+    EXPECT_TRUE(caption.endsWith(device.DevicePath() + " at 38400 BAUD is connected"))
+        << caption.toStdString();
     EXPECT_EQ(window->findChild<QPushButton *>("bComOpenClose")->text(), "Disconnect");
     EXPECT_EQ(window->GetContrast(), 110);
 
@@ -358,9 +356,8 @@ TEST(TfPelmoraQueries, PeriodicQueryOnlyWhileTheGraphIsShownAndIdle) {
     platform::VirtualClock clock;
     platform::ScopedClock useClock(clock);
     StartDirectory start;
-    PseudoTerminal pty;
-    ScopedComMapping map(1, pty.DevicePath());
-    DeviceStandIn device(pty, DeviceStandIn::Kind::SteeringController);
+    DeviceStandIn device(DeviceStandIn::Kind::SteeringController);
+    ScopedComMapping map(1, device.DevicePath());
     RecordingPelmora window;
     TfGraphicDisplay graph;
     window.AttachWindows({nullptr, &graph});

@@ -1,34 +1,18 @@
 #include "DeviceStandIn.h"
 
-#include <cerrno>
 #include <chrono>
-#include <poll.h>
-#include <unistd.h>
 
 namespace testsupport {
 
-DeviceStandIn::DeviceStandIn(PseudoTerminal &terminal, Kind deviceKind)
-    : pty(terminal), kind(deviceKind), worker([this] { Run(); }) {}
-
-DeviceStandIn::~DeviceStandIn() {
-    {
-        std::lock_guard lock(mutex);
-        stopping = true;
-    }
-    worker.join();
-}
-
-void DeviceStandIn::Queue(const std::string &bytes) {
-    std::lock_guard lock(mutex);
-    outgoing += bytes;
-}
+DeviceStandIn::DeviceStandIn(Kind deviceKind)
+    : kind(deviceKind), peer([this](const std::string &bytes) { return OnBytes(bytes); }) {}
 
 void DeviceStandIn::SendLine(const std::string &line) {
-    Queue(line + "\r\n");
+    peer.Send(line + "\r\n");
 }
 
 void DeviceStandIn::SendRaw(const std::string &bytes) {
-    Queue(bytes);
+    peer.Send(bytes);
 }
 
 void DeviceStandIn::ShowText(int position, const std::string &text) {
@@ -77,60 +61,43 @@ bool DeviceStandIn::WaitForLine(const std::string &wanted, int timeoutMs) {
 }
 
 // The device's side of the protocol, as far as the simulator relies on it.
-void DeviceStandIn::Answer(const std::string &line) {
+std::string DeviceStandIn::Answer(const std::string &line) const {
     if (kind == Kind::Receiver) {
         if (line == "$PQVZQ,RID")
-            outgoing += "$PQVZR,RID,Brisken DGPS,2.10,A,B,SN0001234\r\n";
-        else if (line == "$PQVZS,LCD,ON")
-            outgoing += "$PQVZS,CLR\r\n$PQVZS,TXT,0,BRISKEN READY\r\n";
-        return;
+            return "$PQVZR,RID,Brisken DGPS,2.10,A,B,SN0001234\r\n";
+        if (line == "$PQVZS,LCD,ON")
+            return "$PQVZS,CLR\r\n$PQVZS,TXT,0,BRISKEN READY\r\n";
+        return {};
     }
     if (line == "$PQVZQ,HNX,SET1")
-        outgoing += "$PQVZR,HNX,SET12,2,150,200,10,300,20,400,2500,3000,25\r\n";
-    else if (line == "$PQVZQ,HNX,SET2")
-        outgoing += "$PQVZR,HNX,SET22,1,2,3,1,5,10,90,100,4,6,7,200\r\n";
-    else if (line == "$PQVZQ,HNX,DID_REQUEST")
-        outgoing += "$PQVZR,DID,Holvanek SC,1.05,x,y,SC000042\r\n$PQVZR,DID,LB Light Bar,0.9,LB0007\r\n";
+        return "$PQVZR,HNX,SET12,2,150,200,10,300,20,400,2500,3000,25\r\n";
+    if (line == "$PQVZQ,HNX,SET2")
+        return "$PQVZR,HNX,SET22,1,2,3,1,5,10,90,100,4,6,7,200\r\n";
+    if (line == "$PQVZQ,HNX,DID_REQUEST")
+        return "$PQVZR,DID,Holvanek SC,1.05,x,y,SC000042\r\n$PQVZR,DID,LB Light Bar,0.9,LB0007\r\n";
+    return {};
 }
 
-void DeviceStandIn::Run() {
-    for (;;) {
-        std::string toSend;
-        {
-            std::lock_guard lock(mutex);
-            if (stopping)
-                return;
-            toSend.swap(outgoing);
-        }
-        if (!toSend.empty())
-            pty.Write(toSend);
-
-        pollfd p{pty.MasterFd(), POLLIN, 0};
-        if (::poll(&p, 1, 5) <= 0)
-            continue;
-        char buffer[1024];
-        const ssize_t n = ::read(pty.MasterFd(), buffer, sizeof buffer);
-        if (n <= 0) {
-            // With nobody on the other end the master reports a hang-up; wait for the next open.
-            ::usleep(2000);
-            continue;
-        }
+// Runs on the peer's thread with each batch of bytes from the simulator; returns the replies.
+std::string DeviceStandIn::OnBytes(const std::string &bytes) {
+    std::string replies;
+    {
         std::lock_guard lock(mutex);
-        for (ssize_t i = 0; i < n; ++i) {
-            const char c = buffer[i];
-            if (c == '\r' || c == '\n') {
-                if (!partial.empty()) {
-                    received.push_back(partial);
-                    if (answering)
-                        Answer(partial);
-                    partial.clear();
-                }
-            } else {
+        for (const char c : bytes) {
+            if (c != '\r' && c != '\n') {
                 partial.push_back(c);
+                continue;
             }
+            if (partial.empty())
+                continue;
+            received.push_back(partial);
+            if (answering)
+                replies += Answer(partial);
+            partial.clear();
         }
-        changed.notify_all();
     }
+    changed.notify_all();
+    return replies;
 }
 
 } // namespace testsupport

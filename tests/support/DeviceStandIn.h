@@ -1,26 +1,24 @@
 #pragma once
-#include "PseudoTerminal.h"
+#include "PtyPeer.h"
 
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace testsupport {
 
 // A steering controller or a receiver with a front panel on the far end of a pseudo-terminal.
-// It runs in a thread of its own, sends what the test asks for (display, contrast and backlight
-// sentences, or any line), answers the simulator's queries and records every line it receives.
+// It sends what the test asks for (display, contrast and backlight sentences, or any line),
+// answers the simulator's queries and records every line it receives.
 class DeviceStandIn {
 public:
     enum class Kind { SteeringController, Receiver };
 
-    DeviceStandIn(PseudoTerminal &pty, Kind kind);
-    ~DeviceStandIn();
-    DeviceStandIn(const DeviceStandIn &) = delete;
-    DeviceStandIn &operator=(const DeviceStandIn &) = delete;
+    explicit DeviceStandIn(Kind kind);
+
+    QString DevicePath() const { return peer.DevicePath(); }
 
     // Sends one line; CR LF is added.
     void SendLine(const std::string &line);
@@ -41,20 +39,16 @@ public:
     void ClearReceived();
 
 private:
-    void Run();
-    void Answer(const std::string &line);
-    void Queue(const std::string &bytes);
+    std::string OnBytes(const std::string &bytes);
+    std::string Answer(const std::string &line) const;
 
-    PseudoTerminal &pty;
     Kind kind;
     mutable std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::string> received;
-    std::string outgoing;
     std::string partial;
     bool answering = true;
-    bool stopping = false;
-    std::thread worker;
+    PtyPeer peer; // last: its thread starts once the rest is ready and stops before it goes
 };
 
 } // namespace testsupport
