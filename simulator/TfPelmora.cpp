@@ -14,7 +14,7 @@
 #include "TfSvStatus.h"
 #include "TickTimer.h"
 
-#include "BuildVersion.h"
+#include "VersionInfo.h"
 
 #include <algorithm>
 
@@ -434,7 +434,7 @@ void TfPelmora::SetButtonGroup(int group) {
 
 void TfPelmora::ReadFileVersion() {
     // The build writes the program's file version; there is no resource to fail on.
-    versionText = QString::fromLatin1(BUILD_FILE_VERSION);
+    versionText = platform::ProgramVersion().fileVersion;
 }
 
 void TfPelmora::CreateIniSettings() {
