@@ -525,6 +525,7 @@ void TfPelmora::ReadSettings() {
     // 10. Monitor options.
     for (const OptionItem &item : monitorOptions)
         item.action->setChecked(ini.ReadBool(item.key, item.defaultValue));
+    ArrangeMonitor();
 
     // 11. Send-line history.
     ini.SetSection(kSectionDropDown);
@@ -764,6 +765,7 @@ void TfPelmora::UpdateCaption() {
         lLogMessagesStatus->hide();
         lAcquireBriskenStatus->hide();
     }
+    UpdateLogButton();
     ArrangePanelLayout();
 }
 
@@ -854,4 +856,6 @@ void TfPelmora::AddMonitorLineAs(const char *, int) {}
 void TfPelmora::ClearMonitor() {
     lbMessageMonitor->clear();
 }
+void TfPelmora::ArrangeMonitor() {}
+void TfPelmora::UpdateLogButton() {}
 void TfPelmora::RunUserButton(int) {}

@@ -120,6 +120,8 @@ public:
     virtual void AddMonitorLine(const char *text);
     virtual void AddMonitorLineAs(const char *text, int category);
     virtual void ClearMonitor();
+    virtual void ArrangeMonitor();
+    virtual void UpdateLogButton();
     virtual void RunUserButton(int n);
 
     // State that tests and the later parts read.
@@ -170,6 +172,8 @@ private:
     void FormClose();
     void TakeBackGraphSettings();
     bool WindowsAppMessageLoop(QObject *receiver, QEvent *event);
+    void cbSendDataOnEnter();
+    void cbSendDataOnExit();
     void cbKeyPressHandler(QKeyEvent *event, bool &handled);
     void SetRfpTypeControls();
     void SetButtonGroup(int group);

@@ -188,11 +188,9 @@ bool TfPelmora::eventFilter(QObject *watched, QEvent *event) {
     // The send line: while it has the focus the keyboard stays with it.
     if (watched == cbSendData || watched == cbSendData->lineEdit()) {
         if (event->type() == QEvent::FocusIn) {
-            keysToPanel = false;
-            cbSendData->setToolTip("press Tab for Arrow Keys to control RFP");
+            cbSendDataOnEnter();
         } else if (event->type() == QEvent::FocusOut) {
-            keysToPanel = true;
-            cbSendData->setToolTip(QString());
+            cbSendDataOnExit();
         } else if (event->type() == QEvent::KeyPress && watched == cbSendData->lineEdit()) {
             bool handled = false;
             cbKeyPressHandler(static_cast<QKeyEvent *>(event), handled);
@@ -203,6 +201,16 @@ bool TfPelmora::eventFilter(QObject *watched, QEvent *event) {
     if (WindowsAppMessageLoop(watched, event))
         return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TfPelmora::cbSendDataOnEnter() {
+    keysToPanel = false;
+    cbSendData->setToolTip("press Tab for Arrow Keys to control RFP");
+}
+
+void TfPelmora::cbSendDataOnExit() {
+    keysToPanel = true;
+    cbSendData->setToolTip(QString());
 }
 
 bool TfPelmora::WindowsAppMessageLoop(QObject *receiver, QEvent *event) {
