@@ -70,6 +70,7 @@ bool SerialPort::OpenPort(std::uint8_t port, std::int32_t baud) {
     if (index == 255)
         return false;
     ClosePort();
+    lastError = 0;
     if (port == 0 || port >= 100)
         return false;
     baudRate = baud;
@@ -80,8 +81,10 @@ bool SerialPort::OpenPort(std::uint8_t port, std::int32_t baud) {
     if (deviceName.empty())
         return false;
     handle = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (handle < 0)
+    if (handle < 0) {
+        RecordError("CreateFile");
         return false;
+    }
     if (!Configure()) {
         // A port whose settings did not take is of no use and must not look connected.
         ClosePort();

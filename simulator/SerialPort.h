@@ -41,6 +41,7 @@ public:
 
     // Set when a read found the device gone (an unplugged adapter hangs up); the owner closes.
     bool IsDeviceGone() const { return deviceGone; }
+    // errno of the last failed open or configuration call.
     std::uint32_t GetLastError() const { return lastError; }
     const char *GetErrorText() const { return errorText.data(); }
 

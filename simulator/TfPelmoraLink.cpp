@@ -9,12 +9,15 @@
 #include "TfGraphicDisplay.h"
 #include "TickTimer.h"
 
+#include "Dialogs.h"
+
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -315,7 +318,13 @@ void TfPelmora::bClickComOpenClose() {
     } else {
         const std::int32_t baud = GetMenuBaudRate();
         const std::uint8_t port = SerialPort::NextPortNumber(static_cast<std::uint8_t>(GetComMenuIndex()));
-        serialPort->OpenPort(port, baud);
+        if (!serialPort->OpenPort(port, baud) && serialPort->GetLastError() == EACCES) {
+            // Without this the caption would only say "not connected", with no hint why.
+            platform::ShowMessage(QString("Permission denied opening %1. Add your user to the dialout group "
+                                          "(sudo usermod -aG dialout $USER) and log in again.")
+                                      .arg(QString::fromStdString(SerialPort::PortName(port))),
+                                  "Pelmora");
+        }
         ClearLcd();
         SetContrast(110);
     }
