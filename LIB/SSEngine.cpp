@@ -36,3 +36,6 @@ int SSEngine::SetDebug() { return RunRequest(0, 23); }
 void SSEngine::FreeHWCapabilities() {}
 
 void SSEngine::CloseFile() {}
+
+// Until the firmware file reader keeps its list of valid platforms, no platform is on it.
+bool SSEngine::IsSWPlatformValid(const char *platform) { return !platform || !*platform; }
