@@ -2,7 +2,7 @@
 
 #include "Registry.h"
 
-#include <QFile>
+#include <QSettings>
 
 namespace bootstagetest {
 

@@ -34,12 +34,24 @@ struct Recorded {
     std::vector<int> progress;
 } rec;
 
-void OnStart() { ++rec.starts; }
-void OnComplete(int r) { rec.completes.push_back(r); }
-void OnAbortRequest(int c) { rec.abortRequests.push_back(c); }
-void OnMessage(const char *t) { rec.messages.emplace_back(t); }
-void OnRange(int n) { rec.ranges.push_back(n); }
-void OnProgress(int p) { rec.progress.push_back(p); }
+void OnStart() {
+    ++rec.starts;
+}
+void OnComplete(int r) {
+    rec.completes.push_back(r);
+}
+void OnAbortRequest(int c) {
+    rec.abortRequests.push_back(c);
+}
+void OnMessage(const char *t) {
+    rec.messages.emplace_back(t);
+}
+void OnRange(int n) {
+    rec.ranges.push_back(n);
+}
+void OnProgress(int p) {
+    rec.progress.push_back(p);
+}
 
 // A stage engine whose steps return what the test queued; each step may run an action first.
 struct Script {
@@ -48,8 +60,7 @@ struct Script {
     std::vector<std::string> received;
     int starts = 0;
     int runs = 0;
-    std::uint8_t Next()
-    {
+    std::uint8_t Next() {
         ++runs;
         if (action)
             action();
@@ -66,7 +77,9 @@ public:
     ScriptedS0(TLoaderInterface &l, Script &s) : S0Engine(l), script(s) {}
     void Start() override { ++script.starts; }
     std::uint8_t Run() override { return script.Next(); }
-    void Receive(const std::uint8_t *b, int n) override { script.received.emplace_back(reinterpret_cast<const char *>(b), n); }
+    void Receive(const std::uint8_t *b, int n) override {
+        script.received.emplace_back(reinterpret_cast<const char *>(b), n);
+    }
     Script &script;
 };
 
@@ -75,7 +88,9 @@ public:
     ScriptedFS(TLoaderInterface &l, Script &s) : FSEngine(l), script(s) {}
     void Start() override { ++script.starts; }
     std::uint8_t Run() override { return script.Next(); }
-    void Receive(const std::uint8_t *b, int n) override { script.received.emplace_back(reinterpret_cast<const char *>(b), n); }
+    void Receive(const std::uint8_t *b, int n) override {
+        script.received.emplace_back(reinterpret_cast<const char *>(b), n);
+    }
     int GetImageBlocks() const override { return blocks; }
     bool GetSecondStageStartupSupport() const override { return startup; }
     Script &script;
@@ -86,13 +101,14 @@ public:
 class ScriptedSS : public SSEngine {
 public:
     ScriptedSS(TLoaderInterface &l, Script &s) : SSEngine(l), script(s) {}
-    void Start() override
-    {
+    void Start() override {
         ++script.starts;
         SSEngine::Start();
     }
     std::uint8_t Run() override { return script.Next(); }
-    void Receive(const std::uint8_t *b, int n) override { script.received.emplace_back(reinterpret_cast<const char *>(b), n); }
+    void Receive(const std::uint8_t *b, int n) override {
+        script.received.emplace_back(reinterpret_cast<const char *>(b), n);
+    }
     void WaitSecondStageStart(bool support) override { startupSupport = support ? 1 : 0; }
     Script &script;
     int startupSupport = -1;
@@ -100,8 +116,7 @@ public:
 
 class Facade : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         rec = Recorded{};
         auto data = std::make_unique<FakeComPort>();
         auto power = std::make_unique<FakeComPort>();
@@ -115,8 +130,7 @@ protected:
         loader->pclMyFirstStage.reset(fs);
         loader->pclMySecondStage.reset(ss);
     }
-    void InstallCallbacks()
-    {
+    void InstallCallbacks() {
         loader->SetOnStart(OnStart);
         loader->SetOnComplete(OnComplete);
         loader->SetOnAbortRequest(OnAbortRequest);
@@ -125,8 +139,7 @@ protected:
         loader->SetOnProgress(OnProgress);
     }
     // Ticks until the run is idle or stuck in clean-up with the timer off; at most n ticks.
-    void Tick(int n = 1)
-    {
+    void Tick(int n = 1) {
         for (int i = 0; i < n; ++i)
             loader->RunTimer();
     }
@@ -144,8 +157,7 @@ protected:
 
 } // namespace
 
-TEST_F(Facade, ConstructionDefaults)
-{
+TEST_F(Facade, ConstructionDefaults) {
     EXPECT_EQ(loader->objectName(), "LoaderInterface");
     EXPECT_EQ(loader->windowTitle(), "KTR3 Loader");
     EXPECT_EQ(loader->GetLoaderStage(), LOADER_IDLE);
@@ -162,8 +174,7 @@ TEST_F(Facade, ConstructionDefaults)
     EXPECT_STREQ(loader->GetVersion(), "1.0.1.212 Sep 16 2015 11:20:30");
 }
 
-TEST_F(Facade, ExecuteResetsCountersStartsEnginesAndTimer)
-{
+TEST_F(Facade, ExecuteResetsCountersStartsEnginesAndTimer) {
     InstallCallbacks();
     loader->GetCommStats().CountPacketTX();
     loader->LoaderResult = LOADER_RESULT_NO_PORT;
@@ -184,16 +195,16 @@ TEST_F(Facade, ExecuteResetsCountersStartsEnginesAndTimer)
     EXPECT_EQ(port->opens, 0) << "the stage engine opens the port, not Execute";
 }
 
-TEST_F(Facade, OnlyGarvoBootFilesStartAtStageZero)
-{
+TEST_F(Facade, OnlyGarvoBootFilesStartAtStageZero) {
     struct Case {
         const char *platform;
         const char *type;
         std::int8_t stage;
     };
-    for (const Case &c : {Case{"GARVO9", "BOOT", LOADER_STAGE_0}, Case{"GARVO9", "APP", LOADER_FIRST_STAGE},
-                          Case{"KTR557", "BOOT", LOADER_FIRST_STAGE}, Case{"garvo9", "BOOT", LOADER_FIRST_STAGE},
-                          Case{"GARVO9", "boot", LOADER_FIRST_STAGE}}) {
+    for (const Case &c :
+         {Case{"GARVO9", "BOOT", LOADER_STAGE_0}, Case{"GARVO9", "APP", LOADER_FIRST_STAGE},
+          Case{"KTR557", "BOOT", LOADER_FIRST_STAGE}, Case{"garvo9", "BOOT", LOADER_FIRST_STAGE},
+          Case{"GARVO9", "boot", LOADER_FIRST_STAGE}}) {
         loader->expectedPlatform = c.platform;
         loader->fileApplicationType = c.type;
         loader->Execute();
@@ -201,8 +212,7 @@ TEST_F(Facade, OnlyGarvoBootFilesStartAtStageZero)
     }
 }
 
-TEST_F(Facade, SuccessfulRunWalksAllStagesAndCleansUp)
-{
+TEST_F(Facade, SuccessfulRunWalksAllStagesAndCleansUp) {
     InstallCallbacks();
     loader->expectedPlatform = "GARVO9";
     loader->fileApplicationType = "BOOT";
@@ -233,8 +243,7 @@ TEST_F(Facade, SuccessfulRunWalksAllStagesAndCleansUp)
     EXPECT_EQ(rec.completes.size(), 1u) << "idle ticks do nothing";
 }
 
-TEST_F(Facade, FirstStageFailureCompletesOnceAfterCleanUp)
-{
+TEST_F(Facade, FirstStageFailureCompletesOnceAfterCleanUp) {
     InstallCallbacks();
     fsScript.results = {STAGE_FAILED};
     loader->Execute();
@@ -247,8 +256,7 @@ TEST_F(Facade, FirstStageFailureCompletesOnceAfterCleanUp)
     EXPECT_EQ(loader->GetLoaderStage(), LOADER_IDLE);
 }
 
-TEST_F(Facade, StageZeroFailureCompletesOnce)
-{
+TEST_F(Facade, StageZeroFailureCompletesOnce) {
     InstallCallbacks();
     loader->expectedPlatform = "GARVO9";
     loader->fileApplicationType = "BOOT";
@@ -259,8 +267,7 @@ TEST_F(Facade, StageZeroFailureCompletesOnce)
     EXPECT_EQ(fsScript.runs, 0);
 }
 
-TEST_F(Facade, SecondStageFailureCompletesTwice)
-{
+TEST_F(Facade, SecondStageFailureCompletesTwice) {
     InstallCallbacks();
     fsScript.results = {STAGE_DONE};
     ssScript.results = {STAGE_FAILED};
@@ -273,8 +280,7 @@ TEST_F(Facade, SecondStageFailureCompletesTwice)
     EXPECT_EQ(loader->LinkSignal, 1);
 }
 
-TEST_F(Facade, AbortCleansUpAndStaysAtCleanUp)
-{
+TEST_F(Facade, AbortCleansUpAndStaysAtCleanUp) {
     InstallCallbacks();
     fsScript.results = {5, 5, 5};
     port->Open();
@@ -289,16 +295,14 @@ TEST_F(Facade, AbortCleansUpAndStaysAtCleanUp)
     EXPECT_EQ(rec.completes, std::vector<int>{0}) << "with the result as it stood";
 }
 
-TEST_F(Facade, ShutdownEndsTheSecondStage)
-{
+TEST_F(Facade, ShutdownEndsTheSecondStage) {
     InstallCallbacks();
     loader->Shutdown();
     EXPECT_EQ(loader->GetLoaderStage(), CLEAN_UP);
     EXPECT_EQ(loader->GetLoaderState(), SS_STATE_SHUTDOWN);
 }
 
-TEST_F(Facade, SerialPortExceptionsRaiseTheirMessageAndCleanUpNextTick)
-{
+TEST_F(Facade, SerialPortExceptionsRaiseTheirMessageAndCleanUpNextTick) {
     struct Case {
         FakeComPort::OpenFailure failure;
         int result;
@@ -307,7 +311,8 @@ TEST_F(Facade, SerialPortExceptionsRaiseTheirMessageAndCleanUpNextTick)
     const Case cases[] = {
         {FakeComPort::OpenFailure::AlreadyOpen, -3, "Error opening serial port, port already open."},
         {FakeComPort::OpenFailure::BadId, -4, "Port does not exist!"},
-        {FakeComPort::OpenFailure::InOutError, -6, "Invalid Baud Rate.  Ensure your hardware supports requested baud rate."},
+        {FakeComPort::OpenFailure::InOutError, -6,
+         "Invalid Baud Rate.  Ensure your hardware supports requested baud rate."},
         {FakeComPort::OpenFailure::AccessDenied, -5, "Permission denied: join the dialout group"},
     };
     InstallCallbacks();
@@ -333,8 +338,7 @@ TEST_F(Facade, SerialPortExceptionsRaiseTheirMessageAndCleanUpNextTick)
     }
 }
 
-TEST_F(Facade, AnyOtherExceptionCleansUpInsteadOfHanging)
-{
+TEST_F(Facade, AnyOtherExceptionCleansUpInsteadOfHanging) {
     InstallCallbacks();
     fsScript.action = [&] {
         port->Open();
@@ -354,8 +358,7 @@ TEST_F(Facade, AnyOtherExceptionCleansUpInsteadOfHanging)
     EXPECT_EQ(loader->LinkSignal, 1);
 }
 
-TEST_F(Facade, RunWithoutCallbacksStillReleasesTheLinkWait)
-{
+TEST_F(Facade, RunWithoutCallbacksStillReleasesTheLinkWait) {
     fsScript.results = {STAGE_FAILED};
     loader->Execute();
     loader->LinkSignal = 0;
@@ -369,8 +372,7 @@ TEST_F(Facade, RunWithoutCallbacksStillReleasesTheLinkWait)
     loader->NotifyAbortRequest(2);
 }
 
-TEST_F(Facade, ReceivedBytesGoToTheCurrentStageInBatchesOf512)
-{
+TEST_F(Facade, ReceivedBytesGoToTheCurrentStageInBatchesOf512) {
     port->Open();
     const std::string bytes(600, 'x');
     loader->LoaderStage = LOADER_FIRST_STAGE;
@@ -390,8 +392,7 @@ TEST_F(Facade, ReceivedBytesGoToTheCurrentStageInBatchesOf512)
     EXPECT_EQ(ssScript.received.size(), 3u) << "stages 2, 3 and 4 all feed the second stage";
 }
 
-TEST_F(Facade, PowerPortBytesAreDropped)
-{
+TEST_F(Facade, PowerPortBytesAreDropped) {
     powerPort->Open();
     loader->LoaderStage = LOADER_FIRST_STAGE;
     powerPort->Feed("noise");
@@ -399,8 +400,7 @@ TEST_F(Facade, PowerPortBytesAreDropped)
     EXPECT_TRUE(fsScript.received.empty());
 }
 
-TEST_F(Facade, PowerSwitchesByOpeningAndClosingThePowerPort)
-{
+TEST_F(Facade, PowerSwitchesByOpeningAndClosingThePowerPort) {
     EXPECT_EQ(loader->SetPower(1), 0) << "no power port";
     EXPECT_EQ(powerPort->opens, 0);
     loader->SetPowerComPort(4);
@@ -410,8 +410,7 @@ TEST_F(Facade, PowerSwitchesByOpeningAndClosingThePowerPort)
     EXPECT_FALSE(powerPort->IsOpen());
 }
 
-TEST_F(Facade, WaitForUSBPortOnlyForUSBCards)
-{
+TEST_F(Facade, WaitForUSBPortOnlyForUSBCards) {
     InstallCallbacks();
     const std::uint32_t before = clock.TickCount();
     EXPECT_EQ(loader->WaitForUSBPort(5), 0);
@@ -419,8 +418,7 @@ TEST_F(Facade, WaitForUSBPortOnlyForUSBCards)
     EXPECT_TRUE(rec.messages.empty()) << "no line";
 }
 
-TEST_F(Facade, DebugLevelKeepsOnlyItsLowByte)
-{
+TEST_F(Facade, DebugLevelKeepsOnlyItsLowByte) {
     InstallCallbacks();
     loader->SetDebug(0x1FF);
     EXPECT_EQ(loader->GetDebug(), 255);
@@ -432,8 +430,7 @@ TEST_F(Facade, DebugLevelKeepsOnlyItsLowByte)
     EXPECT_FALSE(loader->SetDebug(0)) << "no link: the card's debug request is refused";
 }
 
-TEST_F(Facade, CloseAsksBeforeAbandoningARun)
-{
+TEST_F(Facade, CloseAsksBeforeAbandoningARun) {
     std::vector<QString> asked;
     platform::SetMessageHandler([&](const platform::MessageRequest &r) {
         asked.push_back(r.text + "|" + r.caption);
@@ -451,8 +448,7 @@ TEST_F(Facade, CloseAsksBeforeAbandoningARun)
     platform::SetMessageHandler({});
 }
 
-TEST(CommStats, CountersAndLabelsStartAtZeroEachRun)
-{
+TEST(CommStats, CountersAndLabelsStartAtZeroEachRun) {
     TpclMyCommStats stats;
     EXPECT_EQ(stats.windowTitle(), "Communication Statistics");
     stats.CountPacketTX();
@@ -468,15 +464,15 @@ TEST(CommStats, CountersAndLabelsStartAtZeroEachRun)
     EXPECT_EQ(label("pclMyNAKInvalid"), "1");
     EXPECT_EQ(label("pclMyNAKBuffFull"), "1");
     stats.ResetButtonClick();
-    for (const char *name : {"pclMyPacksTX", "pclMyPacksRX", "pclMyACKs", "pclMyNAKInvalid", "pclMyNAKBuffFull"})
+    for (const char *name :
+         {"pclMyPacksTX", "pclMyPacksRX", "pclMyACKs", "pclMyNAKInvalid", "pclMyNAKBuffFull"})
         EXPECT_EQ(label(name), "0") << name;
     EXPECT_EQ(stats.GetPacketsSent(), 0);
 }
 
 // The same run cycle over a real serial line: the stage engine opens the port in its first
 // step and the bytes the far end sends arrive in its receive step, in order.
-TEST(FacadeOverPseudoTerminal, BytesFromTheLineReachTheFirstStage)
-{
+TEST(FacadeOverPseudoTerminal, BytesFromTheLineReachTheFirstStage) {
     testsupport::PseudoTerminal pty;
     testsupport::ScopedComMapping map(42, pty.DevicePath());
     platform::VirtualClock clock;
