@@ -45,16 +45,6 @@ TEST(PlatformPredicates, CardPlatformTable) {
             << r.platform << (r.external ? " external" : "");
 }
 
-TEST(PlatformPredicates, GroupsAreExactAndCaseSensitive) {
-    EXPECT_TRUE(InZJ7Group("KTR536k"));
-    EXPECT_FALSE(InZJ7Group("KTR536K"));
-    EXPECT_FALSE(InZJ7Group("ZJ7 "));
-    EXPECT_TRUE(InP3NWGroup("P3WH8Q"));
-    EXPECT_TRUE(InKTR567Group("P8TB"));
-    EXPECT_TRUE(InKTR9Group("KTR953T"));
-    EXPECT_FALSE(InKTR9Group("KTR953X"));
-}
-
 TEST(PlatformPredicates, CapabilitiesFollowTheFilePlatformAndIgnoreExternal) {
     for (const char *excluded : {"MOLVEK", "BEXNOR", "WZX", "KZX", "Drusk"})
         EXPECT_FALSE(HWCapabilitiesSupported(excluded)) << excluded;

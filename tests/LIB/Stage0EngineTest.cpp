@@ -77,27 +77,3 @@ TEST_F(Stage0, ExternalFileOfOnlyAClosingRecordEndsAfterOneAcknowledgement) {
     EXPECT_EQ(loader->GetLoaderStage(), LOADER_FIRST_STAGE);
     EXPECT_TRUE(port->IsOpen()) << "the first stage goes on on the same port";
 }
-
-TEST_F(Stage0, ExternalFileTooBigOrMissingFailsBeforeAnyRecord) {
-    const std::string path = (dir.path() + "/fs.txt").toStdString();
-    std::string big;
-    for (std::size_t i = 0; i <= S0Engine::ExternalImageCapacity / 13; ++i)
-        big += " 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,\n";
-    for (const auto &[content, message] :
-         {std::pair{big, "Loader image file " + path + " holds more than 276480 bytes and was refused"},
-          std::pair{std::string(), "Unable to open loader image file " + path}}) {
-        std::remove(path.c_str());
-        UseFile(content, !content.empty());
-        ASSERT_TRUE(s0().IsExternalFile()) << message;
-        WakeUp();
-        Banner("GARVO9");
-        Tick();
-        port->Feed("Y");
-        Tick();
-        Sent();
-        Tick();
-        EXPECT_EQ(Sent(), "") << message;
-        EXPECT_TRUE(seen.Logged(message)) << message;
-        EXPECT_EQ(loader->GetLoaderStage(), CLEAN_UP);
-    }
-}
