@@ -90,6 +90,25 @@ public:
     const char *GetCardPlatform() const;
 
     // ---- Stage 0, first stage, boot records and platform rules ----
+    int SetFirstStageTimeout(int seconds);
+    int GetFirstStageTimeout() const;
+    // Device ID for the first stage's baud change; 0 for none. Both names are the same call.
+    void SetFirstStageTargetID(int id);
+    void SetFirstStageDeviceID(int id);
+    int SetS0TimeoutSeconds(int seconds);
+    int GetS0TimeoutSeconds() const;
+    bool GetSecondStageStartupSupport() const;
+    bool IsExternalSecondStage() const;
+    bool IsPlatformSupported(const char *platform) const;
+    // What the card (or, for the capabilities block, the file) supports, by platform.
+    bool IsAppVersionSupported() const;
+    bool IsAppSignatureTypeSupported() const;
+    bool IsMACSupported() const;
+    bool IsMAC2Supported() const;
+    bool IsMAC3Supported() const;
+    bool IsModifierSupported() const;
+    bool IsHWVersionSupported() const;
+    bool IsHWCapabilitiesSupported() const;
 
     // ---- Second stage and firmware file ----
 

@@ -1,25 +1,76 @@
 #include "S0Engine.h"
 
+#include "BuiltInImages.h"
+#include "Clock.h"
 #include "KTR3LoaderIntf.h"
 
-S0Engine::S0Engine(TLoaderInterface &owner) : loader(owner) {}
+namespace {
+
+const BootStageEngine::Traits stage0Traits{bootrecords::Stage0WakeByte,
+                                           &bootrecords::Stage0Templates,
+                                           "Stage0.Log",
+                                           "Stage 0 Done",
+                                           "UseFSFile",
+                                           "FSFile",
+                                           S0Engine::ExternalImageCapacity};
+
+} // namespace
+
+S0Engine::S0Engine(TLoaderInterface &owner) : BootStageEngine(owner, stage0Traits) {}
 
 S0Engine::~S0Engine() = default;
 
-void S0Engine::Start() {}
-
-std::uint8_t S0Engine::Run() {
-    // Until the boot ROM download exists a stage-0 run must fail rather than pretend.
-    loader.LogMessage("Stage 0 loader is not available.");
-    return STAGE_FAILED;
+void S0Engine::Start() {
+    StartRun();
 }
 
-void S0Engine::Receive(const std::uint8_t *, int) {}
+std::uint8_t S0Engine::Run() {
+    return RunStep();
+}
+
+void S0Engine::Receive(const std::uint8_t *bytes, int count) {
+    ReceiveBytes(bytes, count);
+}
 
 int S0Engine::GetImageBlocks() const {
-    return 0;
+    return static_cast<int>(imageOffset / 4096);
 }
 
 bool S0Engine::IsUSBDevice() const {
-    return false;
+    return BannerIsUSBDevice();
+}
+
+void S0Engine::BannerReceived() {
+    if (bannerFields.platform == "GARVO9") {
+        AcceptCard();
+        return;
+    }
+    SendNextDevice(0);
+    RestartSearch();
+}
+
+void S0Engine::SendBaudChange() {
+    Log("Changing Baud Rate to: " + std::to_string(loader.GetBaudrate()));
+    SendBaudChangeRecord(0);
+}
+
+const loaderimage::LoaderImage &S0Engine::Image() {
+    if (externalFile)
+        return externalImage;
+    if (!builtInImage)
+        builtInImage = builtinimages::Load("FSL_GARVO9");
+    return *builtInImage;
+}
+
+std::uint8_t S0Engine::SendImageStep() {
+    if (externalFile) {
+        if (imageOffset == 0)
+            Log("Warning! Loading External First Stage Loader...");
+        loader.SetIgnoreAppOffset(1);
+    }
+    if (!SendNextRecord(Image()))
+        return FailStage("Stage 0 download stopped.");
+    lastEvent = platform::Now();
+    state = WAIT_RECORD_ACK;
+    return STAGE_CONTINUE;
 }

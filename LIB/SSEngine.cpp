@@ -42,3 +42,6 @@ int SSEngine::SetDebug() {
 void SSEngine::FreeHWCapabilities() {}
 
 void SSEngine::CloseFile() {}
+
+// Until the firmware file reader keeps its list of valid platforms, no platform is on it.
+bool SSEngine::IsSWPlatformValid(const char *platform) { return !platform || !*platform; }

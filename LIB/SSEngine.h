@@ -29,6 +29,8 @@ public:
     int SetDebug();
     void FreeHWCapabilities();
     void CloseFile();
+    // Whether the platform is one the firmware file may replace; an empty name passes.
+    bool IsSWPlatformValid(const char *platform);
 
 private:
     TLoaderInterface &loader;

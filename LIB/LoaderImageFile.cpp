@@ -1,0 +1,116 @@
+#include "LoaderImageFile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace loaderimage {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::size_t ScanLine(std::string_view line, std::array<std::uint8_t, MaxValuesPerLine> &values) {
+    std::size_t pos = 0;
+    std::size_t count = 0;
+    auto skipBlanks = [&] {
+        while (pos < line.size() && IsBlank(line[pos]))
+            ++pos;
+    };
+    auto match = [&](char c) {
+        if (pos < line.size() && line[pos] == c) {
+            ++pos;
+            return true;
+        }
+        return false;
+    };
+    while (count < MaxValuesPerLine) {
+        skipBlanks();
+        if (!match('0') || !match('x'))
+            break;
+        skipBlanks();
+        int digits = 0;
+        unsigned value = 0;
+        while (digits < 2 && pos < line.size() && HexValue(line[pos]) >= 0) {
+            value = value * 16 + static_cast<unsigned>(HexValue(line[pos]));
+            ++pos;
+            ++digits;
+        }
+        if (digits == 0)
+            break;
+        values[count++] = static_cast<std::uint8_t>(value);
+        if (!match(','))
+            break;
+    }
+    return count;
+}
+
+void ImageTextReader::AddLine(std::string_view line) {
+    if (overflowed)
+        return;
+    std::array<std::uint8_t, MaxValuesPerLine> values{};
+    const std::size_t n = ScanLine(line, values);
+    if (n > capacity - bytes.size()) {
+        overflowed = true;
+        bytes.clear();
+        return;
+    }
+    bytes.insert(bytes.end(), values.begin(), values.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+LoaderImage ImageTextReader::Finish(const std::string &what) {
+    LoaderImage image;
+    if (overflowed)
+        image.problem = what + " holds more than " + std::to_string(capacity) + " bytes and was refused";
+    else
+        image.bytes = std::move(bytes);
+    bytes.clear();
+    return image;
+}
+
+LoaderImage ParseImageText(std::string_view text, std::size_t capacity, const std::string &what) {
+    ImageTextReader reader(capacity);
+    while (!text.empty() && !reader.Overflowed()) {
+        // Pieces as a line reader of MaxLineLength characters hands them out.
+        std::size_t length = std::min(text.size(), MaxLineLength);
+        const std::size_t newline = text.substr(0, length).find('\n');
+        if (newline != std::string_view::npos)
+            length = newline + 1;
+        std::string_view piece = text.substr(0, length);
+        // Nothing after a NUL byte can scan.
+        piece = piece.substr(0, piece.find('\0'));
+        reader.AddLine(piece);
+        text.remove_prefix(length);
+    }
+    return reader.Finish(what);
+}
+
+LoaderImage ReadImageFile(const std::string &path, std::size_t capacity) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "r"), &std::fclose);
+    if (!file) {
+        LoaderImage image;
+        image.problem = "Unable to open loader image file " + path;
+        return image;
+    }
+    ImageTextReader reader(capacity);
+    char line[MaxLineLength + 1];
+    while (!reader.Overflowed() && std::fgets(line, sizeof line, file.get()))
+        reader.AddLine(std::string_view(line, std::strlen(line)));
+    return reader.Finish("Loader image file " + path);
+}
+
+} // namespace loaderimage

@@ -1,0 +1,115 @@
+#pragma once
+#include "CardBootModel.h"
+#include "Clock.h"
+#include "FakeComPort.h"
+#include "KTR3LoaderIntf.h"
+
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVariant>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace bootstagetest {
+
+// What the callbacks saw.
+struct Seen {
+    int starts = 0;
+    std::vector<int> completes;
+    std::vector<std::string> messages;
+    std::vector<int> ranges;
+    std::vector<int> progress;
+    bool Logged(const std::string &line) const {
+        return std::find(messages.begin(), messages.end(), line) != messages.end();
+    }
+};
+inline Seen seen;
+inline void OnStart() {
+    ++seen.starts;
+}
+inline void OnComplete(int r) {
+    seen.completes.push_back(r);
+}
+inline void OnMessage(const char *t) {
+    seen.messages.emplace_back(t);
+}
+inline void OnRange(int n) {
+    seen.ranges.push_back(n);
+}
+inline void OnProgress(int p) {
+    seen.progress.push_back(p);
+}
+
+inline void InstallCallbacks(TLoaderInterface &loader) {
+    loader.SetOnStart(OnStart);
+    loader.SetOnComplete(OnComplete);
+    loader.SetOnMessage(OnMessage);
+    loader.SetOnProgressRange(OnRange);
+    loader.SetOnProgress(OnProgress);
+}
+
+// The loader settings the stage engines read, written for one test and removed after it.
+class ScopedEngineSettings {
+public:
+    ScopedEngineSettings(std::initializer_list<std::pair<const char *, QVariant>> values);
+    ~ScopedEngineSettings();
+};
+
+// A facade on a fake port with a virtual clock; the real stage engines.
+class BootStageTest : public ::testing::Test {
+protected:
+    void SetUp() override { MakeLoader(); }
+    void MakeLoader() {
+        seen = Seen{};
+        auto data = std::make_unique<testsupport::FakeComPort>();
+        port = data.get();
+        loader = std::make_unique<TLoaderInterface>(nullptr, std::move(data),
+                                                    std::make_unique<testsupport::FakeComPort>());
+        InstallCallbacks(*loader);
+        loader->MaintainComms(5, 115200, 0);
+        loader->SetExePath((dir.path() + "/quorvel").toStdString().c_str());
+    }
+    void Advance(double seconds) { clock.Advance(static_cast<std::uint64_t>(seconds * 1000)); }
+    // One timer tick of the facade.
+    void Tick() { loader->RunTimer(); }
+    // Bytes written since the last call.
+    std::string Sent() {
+        std::string s = port->written.substr(sentSoFar);
+        sentSoFar = port->written.size();
+        return s;
+    }
+    // Hands what the program sent to the card and the card's answer back to the program.
+    void Exchange(testsupport::CardBootModel &card) {
+        const std::string answer = card.Feed(Sent());
+        if (!answer.empty())
+            port->Feed(answer);
+    }
+    // Ticks with a card on the line until the stage changes or n ticks passed; a tick is 0.1 s.
+    void RunWith(testsupport::CardBootModel &card, int n = 2000) {
+        const std::int8_t stage = loader->GetLoaderStage();
+        for (int i = 0; i < n && loader->GetLoaderStage() == stage; ++i) {
+            Tick();
+            Exchange(card);
+            Advance(0.1);
+        }
+    }
+
+    platform::VirtualClock clock;
+    platform::ScopedClock useClock{clock};
+    QTemporaryDir dir;
+    std::unique_ptr<TLoaderInterface> loader;
+    testsupport::FakeComPort *port = nullptr;
+    std::size_t sentSoFar = 0;
+};
+
+inline std::string Bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values)
+        s += static_cast<char>(v);
+    return s;
+}
+
+} // namespace bootstagetest
