@@ -77,7 +77,7 @@ void TLoaderInterface::Execute()
     aborted = 0;
     // A result left from an earlier run must not be reported for this one.
     LoaderResult = LOADER_RESULT_SUCCESS;
-    LoaderStage = (expectedPlatform == "GARVO9" && fileApplicationType == "BOOT") ? LOADER_STAGE_0 : LOADER_FIRST_STAGE;
+    LoaderStage = (expectedPlatform == "GARVO9" && std::string(GetFileApplicationType()) == "BOOT") ? LOADER_STAGE_0 : LOADER_FIRST_STAGE;
     SetProgressRange(static_cast<std::int16_t>(pclMyFirstStage->GetImageBlocks()));
     pclMyTimer->setInterval(100);
     pclMyTimer->start();

@@ -195,7 +195,7 @@ TEST_F(Facade, OnlyGarvoBootFilesStartAtStageZero)
                           Case{"KTR557", "BOOT", LOADER_FIRST_STAGE}, Case{"garvo9", "BOOT", LOADER_FIRST_STAGE},
                           Case{"GARVO9", "boot", LOADER_FIRST_STAGE}}) {
         loader->expectedPlatform = c.platform;
-        loader->fileApplicationType = c.type;
+        loader->SetFileApplicationType(c.type);
         loader->Execute();
         EXPECT_EQ(loader->GetLoaderStage(), c.stage) << c.platform << " " << c.type;
     }
@@ -205,7 +205,7 @@ TEST_F(Facade, SuccessfulRunWalksAllStagesAndCleansUp)
 {
     InstallCallbacks();
     loader->expectedPlatform = "GARVO9";
-    loader->fileApplicationType = "BOOT";
+    loader->SetFileApplicationType("BOOT");
     s0Script.results = {5, STAGE_DONE};
     fsScript.results = {STAGE_DONE};
     ssScript.results = {STAGE_AGAIN, STAGE_AGAIN, STAGE_CONTINUE, 5, STAGE_DONE};
@@ -251,7 +251,7 @@ TEST_F(Facade, StageZeroFailureCompletesOnce)
 {
     InstallCallbacks();
     loader->expectedPlatform = "GARVO9";
-    loader->fileApplicationType = "BOOT";
+    loader->SetFileApplicationType("BOOT");
     s0Script.results = {STAGE_FAILED};
     loader->Execute();
     Tick(3);
