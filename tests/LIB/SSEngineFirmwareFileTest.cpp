@@ -68,8 +68,9 @@ TEST_F(FirmwareFile, ApplicationTypes) {
         ASSERT_EQ(Read(std::string("S0~P~A\nS0~T~") + c.value + "\n"), 1) << c.value;
         EXPECT_STREQ(loader->GetFileApplicationType(), c.value) << "stored as written";
         EXPECT_EQ(ss->DeviceID, c.device) << c.value;
-        if (c.message)
+        if (c.message) {
             EXPECT_EQ(Count(c.message), 1) << c.value;
+        }
     }
 }
 
@@ -192,11 +193,6 @@ TEST_F(FirmwareFile, PayloadIsFullAt3900Bytes) {
     EXPECT_EQ(result, 3);
     EXPECT_EQ(lines, 16);
     EXPECT_EQ(ss->PayloadLength, 10 + 16 * 250) << "the last line may take it past the limit";
-    const std::string line = SRecord('1', 0, std::vector<std::uint8_t>(252, 0x11));
-    for (int i = 0; i < 16; ++i) {
-        ss->NewPayload = true;
-        ss->ParseSRecord(DataLines(0, 3899 - 252, 3899 - 252).c_str());
-    }
     // The worst case: 3899 bytes, then a line of the largest count.
     ss->NewPayload = true;
     for (int done = 0; done < 3889;) {
