@@ -82,9 +82,9 @@ std::string ToHex(const std::string &bytes) {
 
 CardSecondStageModel::CardSecondStageModel(std::uint32_t seed) : random(seed) {}
 
-void CardSecondStageModel::QueueFault(Fault fault) {
+void CardSecondStageModel::QueueFault(Fault fault, int requestCode) {
     std::lock_guard<std::mutex> guard(mutex);
-    queued.push_back(fault);
+    queued.emplace_back(requestCode, fault);
 }
 
 void CardSecondStageModel::SetRandomFaults(double probability) {
@@ -129,11 +129,13 @@ std::string CardSecondStageModel::Feed(const std::string &bytes) {
     return output;
 }
 
-CardSecondStageModel::Fault CardSecondStageModel::NextFault() {
-    if (!queued.empty()) {
-        const Fault f = queued.front();
-        queued.erase(queued.begin());
-        return f;
+CardSecondStageModel::Fault CardSecondStageModel::NextFault(std::uint8_t requestCode) {
+    for (auto q = queued.begin(); q != queued.end(); ++q) {
+        if (q->first < 0 || q->first == requestCode) {
+            const Fault f = q->second;
+            queued.erase(q);
+            return f;
+        }
     }
     if (faultProbability <= 0)
         return Fault::None;
@@ -159,7 +161,7 @@ void CardSecondStageModel::HandleFrame(const std::string &frame) {
     }
     if (request.payload.empty())
         return;
-    request.fault = NextFault();
+    request.fault = NextFault(Byte(request.payload, 0));
     requests.push_back(request);
     faultsApplied.push_back(request.fault);
     switch (request.fault) {

@@ -68,8 +68,9 @@ public:
     // Takes bytes as they arrive (frames may be split anywhere) and returns the answer.
     std::string Feed(const std::string &bytes);
 
-    // The next request frames get these faults, in order.
-    void QueueFault(Fault fault);
+    // The next request frame with this request code (any code for -1) gets this fault; queued
+    // faults apply in order.
+    void QueueFault(Fault fault, int requestCode = -1);
     // Every request frame gets a fault with this probability, drawn from the seed.
     void SetRandomFaults(double probability);
     // Requests with this code are answered by the error reply instead.
@@ -91,7 +92,7 @@ public:
 private:
     void HandleFrame(const std::string &frame);
     void Answer(const Request &request);
-    Fault NextFault();
+    Fault NextFault(std::uint8_t requestCode);
     std::string Reply(std::uint8_t address, const std::string &payload, bool corrupt);
     static std::string Text(const std::string &text) { return text + std::string(1, '\0'); }
 
@@ -101,7 +102,7 @@ private:
     std::uint16_t sequence = 0;
     std::mt19937 random;
     double faultProbability = 0;
-    std::vector<Fault> queued;
+    std::vector<std::pair<int, Fault>> queued;
     std::map<std::uint8_t, std::pair<std::uint32_t, std::string>> errorReplies;
 };
 
