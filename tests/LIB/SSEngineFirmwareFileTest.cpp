@@ -137,14 +137,6 @@ TEST_F(FirmwareFile, DataLinesBuildAPayload) {
     EXPECT_EQ(ss->PayloadLength, 14) << "other records change nothing";
 }
 
-TEST_F(FirmwareFile, AddressWidthsOfS2AndS3) {
-    EXPECT_EQ(ss->ParseSRecord("S205123456AAB4"), 1);
-    EXPECT_EQ(Payload().substr(4), Bytes({0, 0x12, 0x34, 0x56, 0, 1, 0xAA}));
-    ss->NewPayload = true;
-    EXPECT_EQ(ss->ParseSRecord("S307123456780102E1"), 1);
-    EXPECT_EQ(Payload().substr(4), Bytes({0x12, 0x34, 0x56, 0x78, 0, 2, 1, 2}));
-}
-
 TEST_F(FirmwareFile, BadLinesGiveZeroAndLeaveThePayloadAsItWas) {
     ASSERT_EQ(ss->ParseSRecord("S1050010AABB85"), 1);
     const std::string before = Payload();
@@ -275,23 +267,6 @@ TEST_F(FirmwareFile, AddressRange) {
     ss->ScanAddressRange(low, high);
     EXPECT_EQ(low, 0u);
     EXPECT_EQ(high, 0u);
-}
-
-TEST_F(FirmwareFile, BlocksAndPositionsLeaveTheReadPositionAlone) {
-    EXPECT_EQ(ss->GetFileBlocks(), 0);
-    EXPECT_EQ(ss->GetFilePositionBlocks(), 0);
-    loader->fileName = WriteFile("b.hex", DataLines(0, 16 * 500, 16));
-    ss->OpenFile();
-    EXPECT_EQ(ss->GetFileBlocks(), static_cast<int>((500 * 43) / 4096));
-    std::uint32_t low, high;
-    ss->ScanAddressRange(low, high);
-    EXPECT_EQ(ss->GetFilePositionBlocks(), 0);
-    ss->EngineState = 12;
-    Tick();
-    const int position = ss->GetFilePositionBlocks();
-    EXPECT_GT(position, 0);
-    EXPECT_EQ(ss->GetFileBlocks(), static_cast<int>((500 * 43) / 4096));
-    EXPECT_EQ(ss->GetFilePositionBlocks(), position);
 }
 
 TEST_F(FirmwareFile, OverlongLinesAreBadLines) {
