@@ -222,21 +222,6 @@ TEST_F(FirmwareFile, ApplicationOffsetRule) {
     }
 }
 
-TEST_F(FirmwareFile, ModeByteFollowsTheEraseOptions) {
-    struct Case {
-        int boot, nvm, data, mode;
-    };
-    loader->DataBlock = 9;
-    for (const Case &c : {Case{1, 1, 1, 1}, Case{0, 1, 1, 3}, Case{0, 0, 1, 5}, Case{0, 0, 0, 4}}) {
-        loader->BootCodeLoad = c.boot;
-        loader->ResetNVM = c.nvm;
-        loader->ResetData = c.data;
-        ss->NewPayload = true;
-        ASSERT_EQ(ss->ParseSRecord("S1050010AABB85"), 1);
-        EXPECT_EQ(Payload().substr(2, 2), Bytes({c.mode, 9}));
-    }
-}
-
 TEST_F(FirmwareFile, Zqx5PayloadHeader) {
     ss->LowAddress = 0x10;
     EXPECT_EQ(ss->ParseSRecordZqx("S1050010AABB85"), 1);
