@@ -151,6 +151,7 @@ private:
 
     // Receive side.
     void ReceiveByte(std::uint8_t byte);
+    void StoreRxByte(std::uint8_t byte);
     void SignOnByte(std::uint8_t byte);
     void FrameComplete();
     void HandleAcknowledgement(std::uint8_t code);

@@ -3,6 +3,7 @@
 #include "SSEngine.h"
 
 #include "KTR3LoaderIntf.h"
+#include "SSEngineText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -64,13 +65,9 @@ std::string Trimmed(const std::string &text) {
     return text.substr(first, last - first + 1);
 }
 
-std::string Format(const char *format, auto... args) {
-    char text[300];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
-
 } // namespace
+
+using ssengine::Format;
 
 bool SSEngine::ReadLine(std::FILE *file, std::array<char, LineBufferSize> &buffer, bool &tooLong) {
     tooLong = false;

@@ -6,6 +6,7 @@
 #include "Clock.h"
 #include "KTR3LoaderIntf.h"
 #include "NamedMutex.h"
+#include "SSEngineText.h"
 #include "TpclMyCommStats.h"
 
 #include <QTimer>
@@ -31,13 +32,9 @@ enum RxStates : int {
 
 constexpr char signOn[] = "SERLOAD2";
 
-std::string Format(const char *format, auto... args) {
-    char text[600];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
-
 } // namespace
+
+using ssengine::Format;
 
 void SSEngine::SendPacket(std::uint8_t address, int length, const std::uint8_t *payload) {
     platform::NamedMutexLock hold(PacketMutex.get());
@@ -118,6 +115,12 @@ void SSEngine::SignOnByte(std::uint8_t byte) {
     LogDebug("Found SERLOAD2");
 }
 
+// The length check keeps a frame inside the buffer; this keeps every write there regardless.
+void SSEngine::StoreRxByte(std::uint8_t byte) {
+    if (RxCount < RxBufferSize)
+        RxBuffer[RxCount++] = byte;
+}
+
 void SSEngine::ReceiveByte(std::uint8_t byte) {
     if (RxState >= RX_SERLOAD_1 && RxState <= RX_SERLOAD_8) {
         SignOnByte(byte);
@@ -127,44 +130,44 @@ void SSEngine::ReceiveByte(std::uint8_t byte) {
     case RX_START:
         if (byte == 0x5A) {
             RxCount = 0;
-            RxBuffer[RxCount++] = byte;
+            StoreRxByte(byte);
             RxState = RX_SYNC2;
         }
         break;
     case RX_SYNC2:
         if (byte == 0xA5) {
-            RxBuffer[RxCount++] = byte;
+            StoreRxByte(byte);
             RxState = RX_ADDRESS;
         } else if (byte == 0x5A) {
             RxCount = 0;
-            RxBuffer[RxCount++] = byte;
+            StoreRxByte(byte);
         } else {
             RxState = RX_START;
         }
         break;
     case RX_ADDRESS:
-        RxBuffer[RxCount++] = byte;
+        StoreRxByte(byte);
         RxState = RX_LENGTH_HIGH;
         break;
     case RX_LENGTH_HIGH:
-        RxBuffer[RxCount++] = byte;
+        StoreRxByte(byte);
         RxLength = static_cast<std::uint16_t>(byte << 8);
         RxState = RX_LENGTH_LOW;
         break;
     case RX_LENGTH_LOW:
-        RxBuffer[RxCount++] = byte;
+        StoreRxByte(byte);
         RxLength = static_cast<std::uint16_t>(RxLength | byte);
         RxRemaining = RxLength;
         // A frame the buffer cannot hold is abandoned rather than read past its end.
         RxState = RxLength > MaxRxPayload ? RX_START : RX_SEQUENCE_HIGH;
         break;
     case RX_SEQUENCE_HIGH:
-        RxBuffer[RxCount++] = byte;
+        StoreRxByte(byte);
         LastRxSequence = static_cast<std::uint16_t>(byte << 8);
         RxState = RX_SEQUENCE_LOW;
         break;
     case RX_SEQUENCE_LOW:
-        RxBuffer[RxCount++] = byte;
+        StoreRxByte(byte);
         LastRxSequence = static_cast<std::uint16_t>(LastRxSequence | byte);
         if (RxRemaining > 0) {
             RxState = RX_PAYLOAD;
@@ -176,7 +179,7 @@ void SSEngine::ReceiveByte(std::uint8_t byte) {
         }
         break;
     case RX_PAYLOAD:
-        RxBuffer[RxCount++] = byte;
+        StoreRxByte(byte);
         if (--RxRemaining == 0) {
             RxCRC = 0;
             RxRemaining = FrameCRCSize;
@@ -184,7 +187,7 @@ void SSEngine::ReceiveByte(std::uint8_t byte) {
         }
         break;
     case RX_CRC:
-        RxBuffer[RxCount++] = byte;
+        StoreRxByte(byte);
         RxCRC = (RxCRC << 8) | byte;
         if (--RxRemaining == 0)
             FrameComplete();

@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "KTR3LoaderIntf.h"
+#include "SSEngineText.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -64,13 +65,9 @@ const Request *FindRequest(int state) {
     return nullptr;
 }
 
-std::string Format(const char *format, auto... args) {
-    char text[300];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
-
 } // namespace
+
+using ssengine::Format;
 
 std::uint8_t SSEngine::Run() {
     loader.pclMyTimer->stop();

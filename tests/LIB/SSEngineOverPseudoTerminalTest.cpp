@@ -133,7 +133,10 @@ TEST_F(OverPseudoTerminal, RequestsEraseAndProgramWithFaultsOnTheLine) {
     EXPECT_EQ(Count("Timeout on state: 0"), 1);
 
     ASSERT_EQ(loader.SetDeviceID(2), 1);
-    card.devices[2].psn = "CARD-PSN-2";
+    {
+        auto hold = card.Lock();
+        card.devices[2].psn = "CARD-PSN-2";
+    }
     EXPECT_EQ(ss.RunRequest(0, 8), 1);
     EXPECT_TRUE(ss.PSNReceived);
     EXPECT_EQ(ss.DeviceDetails[2].PSN, "CARD-PSN-2");

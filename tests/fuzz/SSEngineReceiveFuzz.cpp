@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     EnsureApplication();
     static platform::VirtualClock clock;
     static platform::ScopedClock useClock(clock);
+    // Lives as long as the process, like the application object it needs.
     static TLoaderInterface *loader = [] {
         auto *l = new TLoaderInterface(nullptr, std::make_unique<testsupport::FakeComPort>(),
                                        std::make_unique<testsupport::FakeComPort>());

@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static platform::ScopedClock useClock(clock);
     static QTemporaryDir dir;
     static const std::string path = dir.filePath("fuzz.hex").toStdString();
+    // Lives as long as the process, like the application object it needs.
     static TLoaderInterface *loader = [] {
         auto *l = new TLoaderInterface(nullptr, std::make_unique<testsupport::FakeComPort>(),
                                        std::make_unique<testsupport::FakeComPort>());
