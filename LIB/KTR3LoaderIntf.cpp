@@ -18,7 +18,8 @@ TLoaderInterface::TLoaderInterface(QWidget *owner, std::unique_ptr<ComPort> data
                                    std::unique_ptr<ComPort> powerPort)
     : QWidget(owner), pclMyTimer(std::make_unique<QTimer>()),
       pclMyComPort(dataPort ? std::move(dataPort) : std::make_unique<platform::SerialComPort>()),
-      pclMyPowerComPort(powerPort ? std::move(powerPort) : std::make_unique<platform::SerialComPort>()) {
+      pclMyPowerComPort(powerPort ? std::move(powerPort) : std::make_unique<platform::SerialComPort>())
+{
     setObjectName(QStringLiteral("LoaderInterface"));
     setWindowTitle(QStringLiteral("KTR3 Loader"));
 
@@ -36,8 +37,7 @@ TLoaderInterface::TLoaderInterface(QWidget *owner, std::unique_ptr<ComPort> data
     pclMyComPort->SetLogName(QStringLiteral("APRO.LOG"));
     pclMyComPort->SetLogAllHex(true);
     pclMyComPort->SetNotificationLevel(8);
-    pclMyComPort->SetOnTriggerAvail(
-        [this](ComPort &port, std::uint16_t count) { ComPortTriggerAvail(port, count); });
+    pclMyComPort->SetOnTriggerAvail([this](ComPort &port, std::uint16_t count) { ComPortTriggerAvail(port, count); });
 
     pclMyPowerComPort->setObjectName(QStringLiteral("pclMyPowerComPort"));
     pclMyPowerComPort->SetComNumber(0);
@@ -46,8 +46,7 @@ TLoaderInterface::TLoaderInterface(QWidget *owner, std::unique_ptr<ComPort> data
     pclMyPowerComPort->SetTraceName(QStringLiteral("brevanto.log"));
     pclMyPowerComPort->SetLogName(QStringLiteral("APRO.LOG"));
     pclMyPowerComPort->SetNotificationLevel(2);
-    pclMyPowerComPort->SetOnTriggerAvail(
-        [this](ComPort &port, std::uint16_t count) { ComPortTriggerAvail(port, count); });
+    pclMyPowerComPort->SetOnTriggerAvail([this](ComPort &port, std::uint16_t count) { ComPortTriggerAvail(port, count); });
 
     pclMyStage0 = std::make_unique<S0Engine>(*this);
     pclMyFirstStage = std::make_unique<FSEngine>(*this);
@@ -55,7 +54,8 @@ TLoaderInterface::TLoaderInterface(QWidget *owner, std::unique_ptr<ComPort> data
     pclMyCommStats = std::make_unique<TpclMyCommStats>();
 }
 
-TLoaderInterface::~TLoaderInterface() {
+TLoaderInterface::~TLoaderInterface()
+{
     pclMyTimer->stop();
     pclMyStage0.reset();
     pclMyFirstStage.reset();
@@ -67,7 +67,8 @@ TLoaderInterface::~TLoaderInterface() {
 
 // ---- Run cycle -------------------------------------------------------------------------------
 
-void TLoaderInterface::Execute() {
+void TLoaderInterface::Execute()
+{
     pclMyCommStats->ResetCounters();
     NotifyStart();
     pclMyStage0->Start();
@@ -76,20 +77,21 @@ void TLoaderInterface::Execute() {
     aborted = 0;
     // A result left from an earlier run must not be reported for this one.
     LoaderResult = LOADER_RESULT_SUCCESS;
-    LoaderStage =
-        (expectedPlatform == "GARVO9" && fileApplicationType == "BOOT") ? LOADER_STAGE_0 : LOADER_FIRST_STAGE;
+    LoaderStage = (expectedPlatform == "GARVO9" && std::string(GetFileApplicationType()) == "BOOT") ? LOADER_STAGE_0 : LOADER_FIRST_STAGE;
     SetProgressRange(static_cast<std::int16_t>(pclMyFirstStage->GetImageBlocks()));
     pclMyTimer->setInterval(100);
     pclMyTimer->start();
 }
 
-void TLoaderInterface::FailRun(std::int8_t result) {
+void TLoaderInterface::FailRun(std::int8_t result)
+{
     LoaderStage = CLEAN_UP;
     pclMyTimer->start();
     LoaderResult = result;
 }
 
-void TLoaderInterface::RunTimer() {
+void TLoaderInterface::RunTimer()
+{
     try {
         Step();
     } catch (const platform::EAlreadyOpen &) {
@@ -115,7 +117,8 @@ void TLoaderInterface::RunTimer() {
     }
 }
 
-void TLoaderInterface::Step() {
+void TLoaderInterface::Step()
+{
     if (aborted && LoaderStage != LOADER_IDLE)
         LoaderStage = CLEAN_UP;
 
@@ -172,7 +175,8 @@ void TLoaderInterface::Step() {
     }
 }
 
-void TLoaderInterface::CleanUp() {
+void TLoaderInterface::CleanUp()
+{
     LogDebug("CLEAN_UP ... cleaning up engine");
     pclMyTimer->stop();
     pclMySecondStage->FreeHWCapabilities();
@@ -189,7 +193,8 @@ void TLoaderInterface::CleanUp() {
     LinkSignal = 1;
 }
 
-void TLoaderInterface::ComPortTriggerAvail(ComPort &CP, std::uint16_t Count) {
+void TLoaderInterface::ComPortTriggerAvail(ComPort &CP, std::uint16_t Count)
+{
     if (&CP == pclMyPowerComPort.get()) {
         // The power port carries no data; bytes on it would only be offered again and again.
         CP.FlushInBuffer();
@@ -202,36 +207,31 @@ void TLoaderInterface::ComPortTriggerAvail(ComPort &CP, std::uint16_t Count) {
     if (read == 0)
         return;
     switch (LoaderStage) {
-    case LOADER_STAGE_0:
-        pclMyStage0->Receive(buffer, read);
-        break;
-    case LOADER_FIRST_STAGE:
-        pclMyFirstStage->Receive(buffer, read);
-        break;
-    default:
-        pclMySecondStage->Receive(buffer, read);
-        break;
+    case LOADER_STAGE_0: pclMyStage0->Receive(buffer, read); break;
+    case LOADER_FIRST_STAGE: pclMyFirstStage->Receive(buffer, read); break;
+    default: pclMySecondStage->Receive(buffer, read); break;
     }
 }
 
-void TLoaderInterface::Shutdown() {
+void TLoaderInterface::Shutdown()
+{
     LoaderStage = CLEAN_UP;
     pclMySecondStage->SetEngineState(SS_STATE_SHUTDOWN);
 }
 
-int TLoaderInterface::GetLoaderState() const {
-    return pclMySecondStage->GetEngineState();
-}
+int TLoaderInterface::GetLoaderState() const { return pclMySecondStage->GetEngineState(); }
 
 // ---- Configuration ---------------------------------------------------------------------------
 
-void TLoaderInterface::MaintainComms(int port, int baud, int connect) {
+void TLoaderInterface::MaintainComms(int port, int baud, int connect)
+{
     comPort = port;
     baudRate = baud;
     connectRate = connect;
 }
 
-bool TLoaderInterface::SetDebug(int level) {
+bool TLoaderInterface::SetDebug(int level)
+{
     debugLevel = level;
     const std::string platform = GetCardPlatform();
     if (platform == "VOKTLRM" || platform == "VOKTLRX") {
@@ -241,55 +241,59 @@ bool TLoaderInterface::SetDebug(int level) {
     return pclMySecondStage->SetDebug() != 0;
 }
 
-const char *TLoaderInterface::GetVersion() const {
-    return "1.0.1.212 Sep 16 2015 11:20:30";
-}
+const char *TLoaderInterface::GetVersion() const { return "1.0.1.212 Sep 16 2015 11:20:30"; }
 
 // ---- Reporting -------------------------------------------------------------------------------
 
-void TLoaderInterface::LogMessage(const char *text) {
+void TLoaderInterface::LogMessage(const char *text)
+{
     if (onMessage)
         onMessage(text ? text : "");
 }
 
-void TLoaderInterface::LogDebug(const char *text) {
+void TLoaderInterface::LogDebug(const char *text)
+{
     if (GetDebug() == 255)
         LogMessage(text);
 }
 
-void TLoaderInterface::NotifyStart() {
+void TLoaderInterface::NotifyStart()
+{
     if (onStart)
         onStart();
 }
 
-void TLoaderInterface::NotifyComplete(int value) {
+void TLoaderInterface::NotifyComplete(int value)
+{
     if (onComplete)
         onComplete(value);
 }
 
-void TLoaderInterface::NotifyAbortRequest(int code) {
+void TLoaderInterface::NotifyAbortRequest(int code)
+{
     if (onAbortRequest)
         onAbortRequest(code);
 }
 
-void TLoaderInterface::SetProgressRange(int n) {
+void TLoaderInterface::SetProgressRange(int n)
+{
     progressRange = n;
     if (onProgressRange)
         onProgressRange(n);
 }
 
-void TLoaderInterface::SetProgress(int p) {
+void TLoaderInterface::SetProgress(int p)
+{
     if (onProgress)
         onProgress(p);
 }
 
 // ---- Ports -----------------------------------------------------------------------------------
 
-void TLoaderInterface::SetPowerComPort(int n) {
-    pclMyPowerComPort->SetComNumber(n);
-}
+void TLoaderInterface::SetPowerComPort(int n) { pclMyPowerComPort->SetComNumber(n); }
 
-int TLoaderInterface::SetPower(int on) {
+int TLoaderInterface::SetPower(int on)
+{
     if (pclMyPowerComPort->GetComNumber() == 0)
         return 0;
     // The card's power follows the power port's modem lines: open is on, closed is off.
@@ -300,7 +304,8 @@ int TLoaderInterface::SetPower(int on) {
     return 1;
 }
 
-int TLoaderInterface::WaitForUSBPort(int seconds) {
+int TLoaderInterface::WaitForUSBPort(int seconds)
+{
     if (!IsUSBDevice())
         return 0;
     platform::Sleep(500);
@@ -316,28 +321,18 @@ int TLoaderInterface::WaitForUSBPort(int seconds) {
     return found ? 1 : 0;
 }
 
-bool TLoaderInterface::IsCOMPortPresent(int n) const {
-    return platform::ComPortExists(n);
-}
+bool TLoaderInterface::IsCOMPortPresent(int n) const { return platform::ComPortExists(n); }
 
-bool TLoaderInterface::IsUSBDevice() const {
-    return pclMyFirstStage->IsUSBDevice();
-}
+bool TLoaderInterface::IsUSBDevice() const { return pclMyFirstStage->IsUSBDevice(); }
 
-const char *TLoaderInterface::GetFirstStageVersion() const {
-    return pclMyFirstStage->GetFirstStageVersion().c_str();
-}
+const char *TLoaderInterface::GetFirstStageVersion() const { return pclMyFirstStage->GetFirstStageVersion().c_str(); }
 
-const char *TLoaderInterface::GetCardCOMDevice() const {
-    return pclMyFirstStage->GetCardCOMDevice().c_str();
-}
+const char *TLoaderInterface::GetCardCOMDevice() const { return pclMyFirstStage->GetCardCOMDevice().c_str(); }
 
-const char *TLoaderInterface::GetCardPlatform() const {
-    return pclMyFirstStage->GetCardPlatform().c_str();
-}
+const char *TLoaderInterface::GetCardPlatform() const { return pclMyFirstStage->GetCardPlatform().c_str(); }
 
-void TLoaderInterface::CloseButtonClick() {
-    if (LoaderStage == LOADER_IDLE ||
-        platform::AskYesNo(QStringLiteral("Abort and Quit?"), QStringLiteral("Brevanto")))
+void TLoaderInterface::CloseButtonClick()
+{
+    if (LoaderStage == LOADER_IDLE || platform::AskYesNo(QStringLiteral("Abort and Quit?"), QStringLiteral("Brevanto")))
         close();
 }

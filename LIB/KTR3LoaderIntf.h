@@ -111,6 +111,30 @@ public:
     bool IsHWCapabilitiesSupported() const;
 
     // ---- Second stage and firmware file ----
+    // Stores the name and reads the file's header records; false when they do not make a
+    // firmware file (the name is kept either way).
+    bool SetFileName(const char *name);
+    const std::string &GetFilename() const { return fileName; }
+    const char *GetFileApplicationType() const;
+    void SetFileApplicationType(const char *type);
+    const char *GetFileSWVersion() const;
+    void SetFileSWVersion(const char *version);
+    const char *GetFilePlatform() const { return filePlatform.c_str(); }
+    void SetFilePlatform(const char *platform) { filePlatform = platform ? platform : ""; }
+    const char *GetIntendedPlatform() const { return expectedPlatform.c_str(); }
+    void SetIntendedPlatform(const char *platform) { expectedPlatform = platform ? platform : ""; }
+    const char *GetDestinationPlatform() const { return destinationSWPlatform.c_str(); }
+    void SetDestinationPlatform(const char *platform) { destinationSWPlatform = platform ? platform : ""; }
+    bool IsSignedHexFile() const;
+    // The second-stage engine's current device; indexes outside its table are refused (0).
+    int SetDeviceID(int device);
+    int GetDeviceID() const;
+    int SetPSN(std::uint8_t device, const char *text);
+    int SetESNModifier(int device, const char *text);
+    int SetHWVersion(std::uint8_t device, const char *text);
+    int SetHWCapabilities(std::uint8_t device);
+    // Raises the program's main window when a card has been downloaded.
+    void BringApplicationToFront();
 
     // The one statistics window the stage engines count into.
     TpclMyCommStats &GetCommStats() { return *pclMyCommStats; }
@@ -136,8 +160,6 @@ public:
     std::string destinationSWPlatform = "0";
     std::string filePlatform = "0";
     std::string exePath = "0";
-    // The file's application type ("APP", "BOOT", ...), read with its header records.
-    std::string fileApplicationType;
 
     // Set when the link is up, when stage 0 or the first stage fails, and after every clean-up;
     // the link set-up waits on it.

@@ -1,6 +1,10 @@
+// The second-stage engine's life: construction, the start of each run, the request start and
+// the set-requests built on it.
 #include "SSEngine.h"
 
 #include "KTR3LoaderIntf.h"
+#include "MessagePump.h"
+#include "NamedMutex.h"
 
 SSEngine::SSEngine(TLoaderInterface &owner) : loader(owner) {}
 
@@ -9,39 +13,127 @@ SSEngine::~SSEngine() {
 }
 
 void SSEngine::Start() {
+    NewPayload = true;
+    SecondStageStarted = false;
+    TxSequence = 1;
     EngineState = SS_STATE_STARTUP;
+    RxState = 9;
+    ESNReceived = false;
+    ESNModifierReceived = false;
+    PSNReceived = false;
+    ResetDone = false;
+    NumberOfCardsReceived = false;
+    CardAppVersionReceived = false;
+    BufferFullWait = false;
+    CardID = 0;
+    DeviceID = 0;
+    PacketTimeout = 60;
+    BootCodeType = 1;
+    RetryCount = 0;
+    EntryAddress = 0;
+    LowAddress = 0;
+    HighAddress = 0;
+    FirmwareFile.reset();
+    ProgressMultiplier = 1;
+    // A line handed back by the last run's parser belongs to that run's file.
+    ParseStatus = 0;
+    RequestFailed = false;
+    RoomWaitActive = false;
+    PacketMutex = std::make_unique<platform::NamedMutex>("PacketMutex");
+    for (::DeviceDetails &device : DeviceDetails) {
+        device.PSN = "0";
+        device.ESN = "0";
+        device.NumberOfCards = 1;
+    }
+    MarkerFound.fill(false);
 }
 
-std::uint8_t SSEngine::Run() {
-    // Until the packet link exists a second-stage run must fail rather than pretend.
-    loader.LogMessage("Second stage loader link is not available.");
-    return STAGE_FAILED;
-}
-
-void SSEngine::Receive(const std::uint8_t *, int) {}
-
-void SSEngine::WaitSecondStageStart(bool) {}
-
-bool SSEngine::IsStarted() const {
-    return false;
-}
-
-int SSEngine::RunRequest(std::uint8_t, int) {
+int SSEngine::RunRequest(std::uint8_t device, int state) {
     if (EngineState != SS_STATE_IDLE) {
-        if (loader.GetDebug() == 255)
-            loader.LogMessage("Engine not started...");
+        LogDebug("Engine not started...");
         return 0;
     }
-    return 0;
+    CardID = device;
+    RequestFailed = false;
+    EngineState = state;
+    while (!loader.IsAborted() && EngineState != SS_STATE_IDLE && EngineState != SS_STATE_DONE) {
+        // A run that failed or ended under the request will never bring the engine back to idle.
+        if (RequestFailed || loader.GetLoaderStage() != LOADER_SECOND_STAGE)
+            return 0;
+        platform::ProcessMessages();
+    }
+    return 1;
 }
 
 int SSEngine::SetDebug() {
     return RunRequest(0, 23);
 }
 
-void SSEngine::FreeHWCapabilities() {}
+int SSEngine::SetDeviceID(int device) {
+    if (!ValidDevice(device))
+        return 0;
+    DeviceID = static_cast<std::uint8_t>(device);
+    return 1;
+}
 
-void SSEngine::CloseFile() {}
+int SSEngine::StartSetRequest(int device, const char *before, int state, const char *after) {
+    loader.SetDeviceID(device);
+    LogDebug(before);
+    RunRequest(0, state);
+    if (AckReceived)
+        LogDebug(after);
+    return 1;
+}
 
-// Until the firmware file reader keeps its list of valid platforms, no platform is on it.
-bool SSEngine::IsSWPlatformValid(const char *platform) { return !platform || !*platform; }
+int SSEngine::SetPSN(int device, const char *text) {
+    if (!ValidDevice(device))
+        return 0;
+    DeviceDetails[device].PSN = text ? text : "";
+    return StartSetRequest(device, "Setting PSN... ", 17, "Set PSN Request Handled");
+}
+
+int SSEngine::SetESNModifier(int device, const char *text) {
+    if (!ValidDevice(device))
+        return 0;
+    DeviceDetails[device].ESNModifier = text ? text : "";
+    return StartSetRequest(device, "Setting ESN Modifier... ", 67, "Set ESN Modifier Request Handled");
+}
+
+int SSEngine::SetHWVersion(int device, const char *text) {
+    if (!ValidDevice(device))
+        return 0;
+    DeviceDetails[device].HWVersion = text ? text : "";
+    return StartSetRequest(device, "Setting Hardware Version...", 41, "Set HW Version Request Handled");
+}
+
+int SSEngine::SetHWCapabilities(int device) {
+    if (!ValidDevice(device))
+        return 0;
+    return StartSetRequest(device, "Setting Hardware Capabilities...", 45,
+                           "Set HW Capabilities Request Handled");
+}
+
+void SSEngine::FreeHWCapabilities() {
+    LogDebug("Freeing HW Capabilities Block");
+    for (::DeviceDetails &device : DeviceDetails) {
+        device.HWCapabilities.clear();
+        device.HWCapabilities.shrink_to_fit();
+    }
+}
+
+std::string SSEngine::CardPlatform() const {
+    return loader.GetCardPlatform();
+}
+
+bool SSEngine::DebugOn() const {
+    return loader.GetDebug() == 255;
+}
+
+void SSEngine::Log(const std::string &text) {
+    loader.LogMessage(text);
+}
+
+void SSEngine::LogDebug(const std::string &text) {
+    if (DebugOn())
+        loader.LogMessage(text);
+}

@@ -49,7 +49,7 @@ protected:
         loader->SetFirstStageTimeout(600);
         loader->SetS0TimeoutSeconds(600);
         loader->expectedPlatform = expectedPlatform;
-        loader->fileApplicationType = type;
+        loader->SetFileApplicationType(type);
         loader->Execute();
     }
     // Runs the event loop, the clock 20 ms a pass, until the hand-over or 20 real seconds.

@@ -206,7 +206,7 @@ TEST_F(Facade, OnlyGarvoBootFilesStartAtStageZero) {
           Case{"KTR557", "BOOT", LOADER_FIRST_STAGE}, Case{"garvo9", "BOOT", LOADER_FIRST_STAGE},
           Case{"GARVO9", "boot", LOADER_FIRST_STAGE}}) {
         loader->expectedPlatform = c.platform;
-        loader->fileApplicationType = c.type;
+        loader->SetFileApplicationType(c.type);
         loader->Execute();
         EXPECT_EQ(loader->GetLoaderStage(), c.stage) << c.platform << " " << c.type;
     }
@@ -215,7 +215,7 @@ TEST_F(Facade, OnlyGarvoBootFilesStartAtStageZero) {
 TEST_F(Facade, SuccessfulRunWalksAllStagesAndCleansUp) {
     InstallCallbacks();
     loader->expectedPlatform = "GARVO9";
-    loader->fileApplicationType = "BOOT";
+    loader->SetFileApplicationType("BOOT");
     s0Script.results = {5, STAGE_DONE};
     fsScript.results = {STAGE_DONE};
     ssScript.results = {STAGE_AGAIN, STAGE_AGAIN, STAGE_CONTINUE, 5, STAGE_DONE};
@@ -259,7 +259,7 @@ TEST_F(Facade, FirstStageFailureCompletesOnceAfterCleanUp) {
 TEST_F(Facade, StageZeroFailureCompletesOnce) {
     InstallCallbacks();
     loader->expectedPlatform = "GARVO9";
-    loader->fileApplicationType = "BOOT";
+    loader->SetFileApplicationType("BOOT");
     s0Script.results = {STAGE_FAILED};
     loader->Execute();
     Tick(3);

@@ -13,7 +13,7 @@ protected:
     S0Engine &s0() { return *loader->pclMyStage0; }
     void WakeUp() {
         loader->expectedPlatform = "GARVO9";
-        loader->fileApplicationType = "BOOT";
+        loader->SetFileApplicationType("BOOT");
         loader->Execute();
         for (int i = 0; i < 100 && s0().GetState() != BootStageEngine::SEARCHING; ++i) {
             Tick();

@@ -1,0 +1,68 @@
+// The facade's operations on the firmware file and the second-stage engine's device records.
+#include "KTR3LoaderIntf.h"
+
+#include "SSEngine.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <cstdio>
+
+bool TLoaderInterface::SetFileName(const char *name) {
+    fileName = name ? name : "";
+    LogDebug("Setting file as:");
+    LogDebug(fileName);
+    return pclMySecondStage->ReadFileProperties() != 0;
+}
+
+const char *TLoaderInterface::GetFileApplicationType() const {
+    return pclMySecondStage->GetFileApplicationType().c_str();
+}
+
+void TLoaderInterface::SetFileApplicationType(const char *type) {
+    pclMySecondStage->SetFileApplicationType(type ? type : "");
+}
+
+const char *TLoaderInterface::GetFileSWVersion() const {
+    return pclMySecondStage->GetFileSWVersion().c_str();
+}
+
+void TLoaderInterface::SetFileSWVersion(const char *version) {
+    pclMySecondStage->SetFileSWVersion(version ? version : "");
+}
+
+bool TLoaderInterface::IsSignedHexFile() const {
+    return pclMySecondStage->IsSignedHexFile();
+}
+
+int TLoaderInterface::SetDeviceID(int device) {
+    return pclMySecondStage->SetDeviceID(device);
+}
+
+int TLoaderInterface::GetDeviceID() const {
+    return pclMySecondStage->GetDeviceID();
+}
+
+int TLoaderInterface::SetPSN(std::uint8_t device, const char *text) {
+    return pclMySecondStage->SetPSN(device, text);
+}
+
+int TLoaderInterface::SetESNModifier(int device, const char *text) {
+    return pclMySecondStage->SetESNModifier(device, text);
+}
+
+int TLoaderInterface::SetHWVersion(std::uint8_t device, const char *text) {
+    return pclMySecondStage->SetHWVersion(device, text);
+}
+
+int TLoaderInterface::SetHWCapabilities(std::uint8_t device) {
+    return pclMySecondStage->SetHWCapabilities(device);
+}
+
+void TLoaderInterface::BringApplicationToFront() {
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+        }
+    }
+}

@@ -1,0 +1,393 @@
+// The firmware file: its "S0~" header records, the S-record lines that become program-data
+// payloads, and the address range the erase request needs.
+#include "SSEngine.h"
+
+#include "KTR3LoaderIntf.h"
+#include "SSEngineText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+// Reads exactly `digits` hexadecimal digits; anything shorter or not hexadecimal fails.
+bool Hex(const char *text, int digits, std::uint32_t &value) {
+    value = 0;
+    for (int i = 0; i < digits; ++i) {
+        const char c = text[i];
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+        value = (value << 4) |
+                static_cast<std::uint32_t>(std::isdigit(static_cast<unsigned char>(c))
+                                               ? c - '0'
+                                               : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+    }
+    return true;
+}
+
+// A header value as "%<width>s" reads it: leading blanks skipped, up to the next blank.
+bool ScanWord(const char *text, std::size_t width, std::string &word) {
+    while (*text && std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
+    std::size_t n = 0;
+    while (text[n] && !std::isspace(static_cast<unsigned char>(text[n])) && n < width)
+        ++n;
+    if (n == 0)
+        return false;
+    word.assign(text, n);
+    return true;
+}
+
+bool ScanInt(const char *text, int &value) {
+    errno = 0;
+    char *end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || errno == ERANGE || v < INT_MIN || v > INT_MAX)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+bool EqualsIgnoringCase(const std::string &a, const char *b) {
+    return strcasecmp(a.c_str(), b) == 0;
+}
+
+std::string Trimmed(const std::string &text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+} // namespace
+
+using ssengine::Format;
+
+bool SSEngine::ReadLine(std::FILE *file, std::array<char, LineBufferSize> &buffer, bool &tooLong) {
+    tooLong = false;
+    std::size_t n = 0;
+    int c = 0;
+    bool any = false;
+    while ((c = std::fgetc(file)) != EOF) {
+        any = true;
+        if (c == '\n')
+            break;
+        if (n < buffer.size() - 1)
+            buffer[n++] = static_cast<char>(c);
+        else
+            tooLong = true;
+    }
+    // Files written on either system read the same: a CR before the LF is not part of the line.
+    if (n > 0 && buffer[n - 1] == '\r')
+        --n;
+    buffer[n] = '\0';
+    return any;
+}
+
+int SSEngine::ReadFileProperties() {
+    LogDebug("ReadFileProperties() #1:");
+    LogDebug(loader.fileName);
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(loader.fileName.c_str(), "r"));
+    if (!file) {
+        Log("Unable to open file");
+        return 0;
+    }
+    LogDebug("ReadFileProperties() #2:  ");
+    loader.SetFilePlatform("");
+    loader.SetDestinationPlatform("");
+    FileSWVersion = "DEV-LOAD";
+    FileApplicationType = "APP";
+    LogDebug("ReadFileProperties() #3:  ");
+    std::rewind(file.get());
+    ValidSWPlatforms.clear();
+
+    const std::string &name = loader.fileName;
+    SignedHexFile = name.size() >= 5 && strcasecmp(name.c_str() + name.size() - 5, ".shex") == 0;
+
+    bool header = false;
+    std::array<char, LineBufferSize> line{};
+    bool tooLong = false;
+    while (ReadLine(file.get(), line, tooLong) && std::strncmp(line.data(), "S0~", 3) == 0 &&
+           line[3] != '\0') {
+        const char letter = line[3];
+        // The value follows "S0~" letter "~"; without that second '~' it does not scan.
+        const char *value = line[4] == '~' ? line.data() + 5 : "";
+        std::string word;
+        switch (letter) {
+        case 'D':
+            if (!ScanWord(value, 128, word)) {
+                Log("Unknown Destination Software Platform.");
+                break;
+            }
+            loader.SetDestinationPlatform(word.c_str());
+            ValidSWPlatforms.push_back(word);
+            header = true;
+            break;
+        case 'A':
+            break;
+        case 'I': {
+            int id = 0;
+            if (ScanInt(value, id)) {
+                Log(Format("Setting First Stage Device ID to %d", id));
+                loader.SetFirstStageDeviceID(id);
+            }
+            break;
+        }
+        case 'P': {
+            if (!ScanWord(value, 128, word)) {
+                Log("Unknown Intended Platform.");
+                break;
+            }
+            ValidSWPlatforms.clear();
+            std::size_t start = 0;
+            for (std::size_t comma; (comma = word.find(',', start)) != std::string::npos; start = comma + 1)
+                ValidSWPlatforms.push_back(word.substr(start, comma - start));
+            ValidSWPlatforms.push_back(Trimmed(word.substr(start)));
+            loader.SetIntendedPlatform(ValidSWPlatforms.front().c_str());
+            loader.SetFilePlatform(ValidSWPlatforms.front().c_str());
+            header = true;
+            break;
+        }
+        case 'T':
+            if (!ScanWord(value, 128, word)) {
+                Log("Unknown Application Type.");
+                break;
+            }
+            FileApplicationType = word;
+            if (EqualsIgnoringCase(word, "APP") || EqualsIgnoringCase(word, "NVM") ||
+                strncasecmp(word.c_str(), "DATA", 4) == 0 || EqualsIgnoringCase(word, "BOOT") ||
+                EqualsIgnoringCase(word, "BOOTDB")) {
+                DeviceID = 0;
+            } else if (EqualsIgnoringCase(word, "PIC")) {
+                DeviceID = 3;
+                Log("Found PIC Software File.");
+            } else if (EqualsIgnoringCase(word, "FPGA")) {
+                DeviceID = 1;
+                Log("Found FPGA Software File.");
+            } else {
+                Log("Unknown Application Type.");
+            }
+            break;
+        case 'V':
+            if (!ScanWord(value, 64, word)) {
+                Log("Unknown Software Version.");
+                break;
+            }
+            FileSWVersion = word;
+            break;
+        default:
+            Log(Format("Unsupported property (%c).", letter));
+            break;
+        }
+    }
+    file.reset();
+    if (header)
+        return 1;
+    Log("Invalid Hex File - Unable to proceed");
+    return 0;
+}
+
+void SSEngine::OpenFile() {
+    LogDebug("OpenFile() ");
+    LogDebug(loader.fileName);
+    // Only the newest file is read; an earlier one left open would only leak.
+    FirmwareFile.reset(std::fopen(loader.fileName.c_str(), "r"));
+    ParseStatus = 0;
+    if (!FirmwareFile)
+        Log("opening file failed!");
+}
+
+void SSEngine::CloseFile() {
+    LogDebug("closing file");
+    FirmwareFile.reset();
+}
+
+int SSEngine::GetFileBlocks() {
+    if (!FirmwareFile)
+        return 0;
+    std::FILE *file = FirmwareFile.get();
+    const long position = std::ftell(file);
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fseek(file, position, SEEK_SET);
+    return size > 0 ? static_cast<int>(size / 4096) : 0;
+}
+
+int SSEngine::GetFilePositionBlocks() {
+    if (!FirmwareFile)
+        return 0;
+    const long position = std::ftell(FirmwareFile.get());
+    return position > 0 ? static_cast<int>(position / 4096) : 0;
+}
+
+void SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
+    lowest = 0;
+    highest = 0;
+    if (!FirmwareFile)
+        return;
+    std::FILE *file = FirmwareFile.get();
+    const long position = std::ftell(file);
+    std::rewind(file);
+    std::uint32_t low = 0xFFFFFFFFu;
+    std::uint32_t high = 0;
+    bool any = false;
+    std::array<char, LineBufferSize> line{};
+    bool tooLong = false;
+    while (ReadLine(file, line, tooLong)) {
+        std::uint32_t count = 0;
+        std::uint32_t address = 0;
+        if (tooLong || line[0] != 'S' || line[1] != '3' || !Hex(line.data() + 2, 2, count) ||
+            !Hex(line.data() + 4, 8, address) || count < 5)
+            continue;
+        any = true;
+        low = std::min(low, address);
+        high = std::max(high, address + (count - 5));
+    }
+    // A file without S3 lines has no range, and so no application offset either.
+    if (any) {
+        lowest = low;
+        highest = high;
+    }
+    std::fseek(file, position, SEEK_SET);
+}
+
+std::uint32_t SSEngine::ApplicationOffset() const {
+    return LowAddress;
+}
+
+bool SSEngine::AddressIsAdjusted() const {
+    static const char *const neverAdjusted[] = {"P8TB",   "KTR933",  "KTR933W", "KTR933P",
+                                                "KTR953", "KTR953T", "GARVO9"};
+    const std::string platform = CardPlatform();
+    for (const char *name : neverAdjusted)
+        if (platform == name)
+            return false;
+    return !(loader.IgnoreAppOffset && FileApplicationType == "APP");
+}
+
+int SSEngine::ParseSRecord(const char *line) {
+    return ParseDataLine(line, false);
+}
+
+int SSEngine::ParseSRecordZqx(const char *line) {
+    return ParseDataLine(line, true);
+}
+
+int SSEngine::ParseDataLine(const char *line, bool zqx) {
+    auto writeDataLength = [&] {
+        if (NewPayload || PayloadLength < PayloadHeaderSize)
+            return;
+        const int length = PayloadLength - PayloadHeaderSize;
+        const int at = zqx ? 6 : 8;
+        TxPayload[at] = static_cast<std::uint8_t>(length >> 8);
+        TxPayload[at + 1] = static_cast<std::uint8_t>(length);
+    };
+
+    if (line[0] != 'S')
+        return 1;
+    std::uint32_t count = 0;
+    std::uint32_t address = 0;
+    switch (line[1]) {
+    case '1':
+    case '2':
+    case '3':
+        break;
+    case '7':
+        writeDataLength();
+        return 1;
+    case '9': {
+        // The entry address has as many bytes as the count leaves after the checksum.
+        if (!Hex(line + 2, 2, count) || count < 2 || count > 5)
+            return 0;
+        const int addressBytes = static_cast<int>(count) - 1;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::uint32_t pair = 0;
+            if (!Hex(line + 4 + 2 * i, 2, pair))
+                return 0;
+        }
+        if (!Hex(line + 4, 2 * addressBytes, address))
+            return 0;
+        EntryAddress = address;
+        writeDataLength();
+        return 1;
+    }
+    default:
+        return 1;
+    }
+
+    const int addressBytes = line[1] - '0' + 1;
+    if (!Hex(line + 2, 2, count) || !Hex(line + 4, 2 * addressBytes, address))
+        return 0;
+    const int overhead = addressBytes + 1;
+    if (static_cast<int>(count) < overhead)
+        return 0;
+    const int dataBytes = static_cast<int>(count) - overhead;
+    if (!zqx && AddressIsAdjusted())
+        address -= ApplicationOffset();
+
+    if (!NewPayload && address != ExpectedAddress) {
+        writeDataLength();
+        return 2;
+    }
+
+    // Every pair the count announces must be there, and with the count they sum to 0xFF.
+    std::uint8_t bytes[256];
+    unsigned sum = 0;
+    for (std::uint32_t i = 0; i <= count; ++i) {
+        std::uint32_t pair = 0;
+        if (!Hex(line + 2 + 2 * i, 2, pair))
+            return 0;
+        bytes[i] = static_cast<std::uint8_t>(pair);
+        sum += pair;
+    }
+    if ((sum & 0xFF) != 0xFF)
+        return 0;
+
+    if (NewPayload) {
+        PayloadHeaderSize = zqx ? 8 : 10;
+        std::fill_n(TxPayload.begin(), PayloadHeaderSize, std::uint8_t{0});
+        int at;
+        if (zqx) {
+            TxPayload[0] = 21;
+            at = 2;
+        } else {
+            TxPayload[0] = 30;
+            TxPayload[2] = loader.BootCodeLoad ? 1 : loader.ResetNVM ? 3 : loader.ResetData ? 5 : 4;
+            TxPayload[3] = loader.DataBlock;
+            at = 4;
+        }
+        for (int i = 0; i < 4; ++i)
+            TxPayload[at + i] = static_cast<std::uint8_t>(address >> (24 - 8 * i));
+        PayloadLength = PayloadHeaderSize;
+        ExpectedAddress = address + static_cast<std::uint32_t>(dataBytes);
+        NewPayload = false;
+    } else {
+        ExpectedAddress += static_cast<std::uint32_t>(dataBytes);
+    }
+    if (PayloadLength + dataBytes > TxPayloadSize)
+        return 0;
+    std::copy_n(bytes + 1 + addressBytes, dataBytes, TxPayload.begin() + PayloadLength);
+    PayloadLength += dataBytes;
+    writeDataLength();
+    return PayloadLength >= ProgramPayloadLimit ? 3 : 1;
+}
+
+bool SSEngine::IsSWPlatformValid(const char *platform) {
+    if (platform == nullptr || *platform == '\0')
+        return true;
+    if (loader.GetDebug() == 255) {
+        loader.LogMessage("Current Valid SW Platforms:");
+        for (const std::string &entry : ValidSWPlatforms)
+            loader.LogMessage(entry);
+    }
+    for (const std::string &entry : ValidSWPlatforms)
+        if (entry == platform)
+            return true;
+    return false;
+}
