@@ -218,6 +218,10 @@ TEST_F(Connected, DisplaySentences) {
     EXPECT_EQ(window->GetLcd().CodeAt(1), 'A');
     EXPECT_EQ(window->GetLcd().CodeAt(2), 1);
     EXPECT_EQ(window->GetLcd().CodeAt(3), '~');
+    Deliver("$PQVZS,TXX,4,%B0%E9%07");
+    EXPECT_EQ(window->GetLcd().CodeAt(4), '~'); // only 0xDF is the escaped degree sign
+    EXPECT_EQ(window->GetLcd().CodeAt(5), '~');
+    EXPECT_EQ(window->GetLcd().CodeAt(6), 7);
 
     // An escape cut short at the field's end stops the text (regression: it was read past the field).
     Deliver("$PQVZS,TXX,8,XY%4");
