@@ -419,6 +419,11 @@ TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {
     EXPECT_TRUE(window.findChild<QWidget *>("pDisplayPanel")->isHidden());
     EXPECT_EQ(window.findChild<QWidget *>("bButton3")->pos(), QPoint(128, 0));
     EXPECT_EQ(window.findChild<QWidget *>("lButton8Tag")->pos(), QPoint(336, 35));
+    for (const char *image : {"iRxTxFrame", "iTxArrow", "iRxArrow"})
+        EXPECT_EQ(window.findChild<QWidget *>(image)->pos(), QPoint(2, 28)) << image;
+    EXPECT_EQ(window.findChild<QWidget *>("lLogMessagesStatus")->pos(), QPoint(36, 28));
+    EXPECT_EQ(window.findChild<QWidget *>("pMessageMonitorPanel")->y(), 77);
+    EXPECT_EQ(window.findChild<QWidget *>("pAuxPanel")->size(), QSize(540, 76));
     Item(window, "mRfpOptHolvanek")->trigger();
     EXPECT_EQ(buttons->geometry(), designed);
     EXPECT_FALSE(window.findChild<QWidget *>("pDisplayPanel")->isHidden());
