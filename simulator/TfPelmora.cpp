@@ -138,6 +138,16 @@ TfPelmora::~TfPelmora() {
 
 void TfPelmora::AttachWindows(const PelmoraWindows &attached) {
     windows = attached;
+    // The small windows start where they were left: closing takes their places from the windows,
+    // and one that was never opened in this run must not hand back a place it never had.
+    auto place = [](QWidget *window, QPoint pos) {
+        if (window)
+            window->move(pos);
+    };
+    place(windows.positionDeviation, positionDeviationPos);
+    place(windows.svStatus, svStatusPos);
+    place(windows.skyView, skyViewPos);
+    place(windows.gpsSimulator, gpsSimulatorPos);
 }
 
 void TfPelmora::BuildForm() {

@@ -1,7 +1,9 @@
 #include "TfPelmora.h"
 #include "SerialPort.h"
+#include "TfGpsSimulator.h"
 #include "TfGraphicDisplay.h"
 #include "TfPositionDeviation.h"
+#include "TfSkyView.h"
 #include "TfSvStatus.h"
 
 #include "Clock.h"
@@ -557,6 +559,22 @@ TEST(TfPelmoraSettings, WindowPositionsComeFromTheWindows) {
     const QByteArray ini = start.ReadIni();
     EXPECT_TRUE(ini.contains("PositionDeviationLeft=123\nPositionDeviationTop=45\n"));
     EXPECT_TRUE(ini.contains("SvStatusLeft=67\nSvStatusTop=89\n"));
+
+    // A window never opened in a run keeps the place it had (regression: it was stored as 0, 0).
+    start.WriteIni(
+        "[Configuration]\nSkyViewLeft=300\nSkyViewTop=200\nGpsSimulatorLeft=30\nGpsSimulatorTop=20\n");
+    {
+        TfPelmora window;
+        TfSkyView sky;
+        TfGpsSimulator gps;
+        window.AttachWindows({.skyView = &sky, .gpsSimulator = &gps});
+        window.show();
+        window.close();
+        window.AttachWindows({});
+    }
+    const QByteArray again = start.ReadIni();
+    EXPECT_TRUE(again.contains("SkyViewLeft=300\nSkyViewTop=200\n")) << again.toStdString();
+    EXPECT_TRUE(again.contains("GpsSimulatorLeft=30\nGpsSimulatorTop=20\n"));
 }
 
 TEST(TfPelmoraGraph, TheGraphWindowGetsAndReturnsItsSettings) {
