@@ -80,7 +80,8 @@ std::uint8_t FieldToDeg3(std::string_view field) {
 
 std::int32_t FieldToMicroMinutes(std::string_view field) {
     std::size_t pos = 0;
-    while (pos < field.size() && (field[pos] == ' ' || field[pos] == '\t'))
+    // White space as the C locale knows it: blank, tab, and the line and page controls.
+    while (pos < field.size() && (field[pos] == ' ' || (field[pos] >= '\t' && field[pos] <= '\r')))
         ++pos;
     std::uint32_t value = Digits(field, pos) * 1000000u;
     if (pos < field.size() && field[pos] == '.') {

@@ -52,8 +52,8 @@ void ApplyPosition(SentenceParser &p, GraphSample &s, bool plt2) {
     s.cogTenthsDeg = FieldToTenths(p.FieldView(12));
     if (plt2) {
         s.sogMmPerSec = FieldToInt(p.FieldView(13));
-        s.sogTenthsMph = static_cast<std::int16_t>(
-            static_cast<std::int32_t>(static_cast<std::int64_t>(s.sogMmPerSec) * 1000 / 44704));
+        // Worked in 32 bits as the record's speeds are: a huge value wraps before the division.
+        s.sogTenthsMph = static_cast<std::int16_t>(Times32(s.sogMmPerSec, 1000) / 44704);
     } else {
         // Hundredths of a knot to tenths of a mph.
         const std::int64_t knots = FieldToHundredths(p.FieldView(13));

@@ -138,6 +138,16 @@ TfPelmora::~TfPelmora() {
 
 void TfPelmora::AttachWindows(const PelmoraWindows &attached) {
     windows = attached;
+    // The small windows start where they were left: closing takes their places from the windows,
+    // and one that was never opened in this run must not hand back a place it never had.
+    auto place = [](QWidget *window, QPoint pos) {
+        if (window)
+            window->move(pos);
+    };
+    place(windows.positionDeviation, positionDeviationPos);
+    place(windows.svStatus, svStatusPos);
+    place(windows.skyView, skyViewPos);
+    place(windows.gpsSimulator, gpsSimulatorPos);
 }
 
 void TfPelmora::BuildForm() {
@@ -214,10 +224,15 @@ void TfPelmora::BuildAuxPanel() {
     bCancelButtonScript->hide();
     connect(bComOpenClose, &QPushButton::clicked, this, &TfPelmora::bClickComOpenClose);
 
+    // The three images lie on top of one another: the frame, and each arrow in its own half.
     iRxTxFrame = MakeLabel(pAuxPanel, "iRxTxFrame", QString(), {2, 30, 30, 16});
     iRxTxFrame->setFrameShape(QFrame::Box);
-    iRxArrow = MakeLabel(pAuxPanel, "iRxArrow", QString::fromUtf8("\u2190"), {4, 30, 12, 16});
-    iTxArrow = MakeLabel(pAuxPanel, "iTxArrow", QString::fromUtf8("\u2192"), {18, 30, 12, 16});
+    iRxArrow = MakeLabel(pAuxPanel, "iRxArrow", QString::fromUtf8("\u2190"), {2, 30, 30, 16});
+    iRxArrow->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    iRxArrow->setIndent(3);
+    iTxArrow = MakeLabel(pAuxPanel, "iTxArrow", QString::fromUtf8("\u2192"), {2, 30, 30, 16});
+    iTxArrow->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    iTxArrow->setIndent(3);
     lLogMessagesStatus = MakeLabel(pAuxPanel, "lLogMessagesStatus", QString(), {36, 30, 120, 16});
     lScriptDelayReport = MakeLabel(pAuxPanel, "lScriptDelayReport", QString(), {160, 30, 85, 16});
     pbScriptDelayReport = new QProgressBar(pAuxPanel);
@@ -797,7 +812,6 @@ void TfPelmora::ArrangePanelLayout() {
     bCancelButtonScript->move(200, 0);
     for (QLabel *image : {iRxTxFrame, iTxArrow, iRxArrow})
         image->move(2, 28);
-    iTxArrow->move(18, 28);
     lLogMessagesStatus->move(36, 28);
     lScriptDelayReport->move(160, 26);
     pbScriptDelayReport->move(160, 44);

@@ -202,9 +202,11 @@ void TfPelmora::DispatchSentence() {
                         break;
                     code = HexToByte(text.substr(i + 1, 2));
                     i += 2;
+                    // Only the display's own degree code becomes the degree sign; an escaped
+                    // 0xB0 is as unprintable as any other high code.
                     if (code == 0xDF)
                         code = 0xB0;
-                    else if (code >= 8 && !(code >= 0x20 && code <= 0x7E) && code != 0xB0)
+                    else if (code >= 8 && !(code >= 0x20 && code <= 0x7E))
                         code = '~';
                 }
                 PutLcdChar(position, code);

@@ -35,7 +35,8 @@ TEST(FieldDecoders, HexAndDegrees) {
 TEST(FieldDecoders, FixedPoint) {
     EXPECT_EQ(FieldToMicroMinutes("34.123456"), 34123456);
     EXPECT_EQ(FieldToMicroMinutes(" 5.5"), 5500000);
-    EXPECT_EQ(FieldToMicroMinutes("1.12345678"), 1123456); // digits past the sixth are ignored
+    EXPECT_EQ(FieldToMicroMinutes("\t\v\f 7.25"), 7250000); // any leading white space
+    EXPECT_EQ(FieldToMicroMinutes("1.12345678"), 1123456);  // digits past the sixth are ignored
     EXPECT_EQ(FieldToMicroMinutes(""), 0);
     EXPECT_EQ(FieldToTenths("12.39"), 123); // only the first fraction digit, no rounding
     EXPECT_EQ(FieldToTenths("-1.5"), -15);

@@ -35,6 +35,11 @@ TEST(GuidanceReply, Plt2FillsThePositionRecord) {
     EXPECT_EQ(s.spsCur, 120);
     EXPECT_EQ(s.yawRateFlag, '1');
     EXPECT_EQ(s.reverseFlag, '0');
+
+    // The speed conversion works in signed 32 bits: 3,000,000 mm/s x 1000 wraps before dividing.
+    Apply("$PQVZR,HNX,PLT2,0,0,0,3000.0,N,10000.0,E,A,5,0,3000000,0,0,0,0,0", s);
+    EXPECT_EQ(s.sogMmPerSec, 3000000);
+    EXPECT_EQ(s.sogTenthsMph, -28967); // -1294967296 / 44704
 }
 
 TEST(GuidanceReply, ShortRepliesAndShortFields) {

@@ -1,7 +1,9 @@
 #include "TfPelmora.h"
 #include "SerialPort.h"
+#include "TfGpsSimulator.h"
 #include "TfGraphicDisplay.h"
 #include "TfPositionDeviation.h"
+#include "TfSkyView.h"
 #include "TfSvStatus.h"
 
 #include "Clock.h"
@@ -218,6 +220,10 @@ TEST_F(Connected, DisplaySentences) {
     EXPECT_EQ(window->GetLcd().CodeAt(1), 'A');
     EXPECT_EQ(window->GetLcd().CodeAt(2), 1);
     EXPECT_EQ(window->GetLcd().CodeAt(3), '~');
+    Deliver("$PQVZS,TXX,4,%B0%E9%07");
+    EXPECT_EQ(window->GetLcd().CodeAt(4), '~'); // only 0xDF is the escaped degree sign
+    EXPECT_EQ(window->GetLcd().CodeAt(5), '~');
+    EXPECT_EQ(window->GetLcd().CodeAt(6), 7);
 
     // An escape cut short at the field's end stops the text (regression: it was read past the field).
     Deliver("$PQVZS,TXX,8,XY%4");
@@ -415,6 +421,11 @@ TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {
     EXPECT_TRUE(window.findChild<QWidget *>("pDisplayPanel")->isHidden());
     EXPECT_EQ(window.findChild<QWidget *>("bButton3")->pos(), QPoint(128, 0));
     EXPECT_EQ(window.findChild<QWidget *>("lButton8Tag")->pos(), QPoint(336, 35));
+    for (const char *image : {"iRxTxFrame", "iTxArrow", "iRxArrow"})
+        EXPECT_EQ(window.findChild<QWidget *>(image)->pos(), QPoint(2, 28)) << image;
+    EXPECT_EQ(window.findChild<QWidget *>("lLogMessagesStatus")->pos(), QPoint(36, 28));
+    EXPECT_EQ(window.findChild<QWidget *>("pMessageMonitorPanel")->y(), 77);
+    EXPECT_EQ(window.findChild<QWidget *>("pAuxPanel")->size(), QSize(540, 76));
     Item(window, "mRfpOptHolvanek")->trigger();
     EXPECT_EQ(buttons->geometry(), designed);
     EXPECT_FALSE(window.findChild<QWidget *>("pDisplayPanel")->isHidden());
@@ -548,6 +559,22 @@ TEST(TfPelmoraSettings, WindowPositionsComeFromTheWindows) {
     const QByteArray ini = start.ReadIni();
     EXPECT_TRUE(ini.contains("PositionDeviationLeft=123\nPositionDeviationTop=45\n"));
     EXPECT_TRUE(ini.contains("SvStatusLeft=67\nSvStatusTop=89\n"));
+
+    // A window never opened in a run keeps the place it had (regression: it was stored as 0, 0).
+    start.WriteIni(
+        "[Configuration]\nSkyViewLeft=300\nSkyViewTop=200\nGpsSimulatorLeft=30\nGpsSimulatorTop=20\n");
+    {
+        TfPelmora window;
+        TfSkyView sky;
+        TfGpsSimulator gps;
+        window.AttachWindows({.skyView = &sky, .gpsSimulator = &gps});
+        window.show();
+        window.close();
+        window.AttachWindows({});
+    }
+    const QByteArray again = start.ReadIni();
+    EXPECT_TRUE(again.contains("SkyViewLeft=300\nSkyViewTop=200\n")) << again.toStdString();
+    EXPECT_TRUE(again.contains("GpsSimulatorLeft=30\nGpsSimulatorTop=20\n"));
 }
 
 TEST(TfPelmoraGraph, TheGraphWindowGetsAndReturnsItsSettings) {
