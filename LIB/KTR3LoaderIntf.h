@@ -136,6 +136,57 @@ public:
     // Raises the program's main window when a card has been downloaded.
     void BringApplicationToFront();
 
+    // ---- Card requests: each blocks, pumping messages, until the card answered or the request
+    // gave up. Device arguments outside 0 to 14 are refused: nothing is sent, the answer is an
+    // empty text or 0.
+    const char *GetPSN(int device);
+    const char *GetESN(int device);
+    const char *GetESNModifier(int device);
+    const char *GetOSN(int device);
+    const char *GetHWVersion(int device);
+    const char *GetHWPlatformType(int device);
+    const char *GetSWPlatform(int device);
+    const char *GetCardAppVersion(int device);
+    const char *GetSSLPVersion();
+    const char *GetMAC(int macNumber);
+    // The capabilities block as the card sent it (its size in the first two bytes), or none.
+    const std::uint8_t *GetHWCapabilities(int device);
+    int GetNumCards(int device);
+    int GetBootCodeType(int device);
+    int SetOSN(std::uint8_t device, const char *text);
+    int SetMAC(std::uint8_t macNumber, const char *text);
+    int SetHWPlatformType(int device, const char *text);
+    int SetMarker(int device, int unused = 0);
+    int SetPacketTimeout(int value);
+    int ResetCard();
+    int RequestResetNVM(int device);
+    int RequestResetData(int device, int block);
+    int EraseApplication(int device);
+    int EraseBootCode(int device);
+    int ProgramCard(int device);
+    bool IsSWPlatformValid(const char *platform);
+    int SetOptiLoadThreshold(int percent);
+    int GetOptiLoadThreshold() const { return optiLoadThreshold; }
+
+    // ---- Link set-up and card sequence ----
+    int EstablishLink(const char *fileName);
+    int ProgramFile(const char *fileName);
+    int ProcessCard(const char *fileName);
+    int CheckForOptiLoad(int device);
+    int GetCardAppSignatureStatus(int device);
+
+    // ---- Options the engines read ----
+    int GetDisplayVersions() const { return DisplayVersions; }
+    int SetDisplayVersions(int flag) { return DisplayVersions = flag; }
+    int GetResetNVM() const { return ResetNVM; }
+    int SetResetNVM(int flag) { return ResetNVM = flag; }
+    int GetResetData() const { return ResetData; }
+    int SetResetData(int flag) { return ResetData = flag; }
+    std::uint8_t GetDataBlock() const { return DataBlock; }
+    std::uint8_t SetDataBlock(std::uint8_t block) { return DataBlock = block; }
+    int GetBootCodeLoad() const { return BootCodeLoad; }
+    void SetBootCodeLoad(int flag) { BootCodeLoad = flag; }
+
     // The one statistics window the stage engines count into.
     TpclMyCommStats &GetCommStats() { return *pclMyCommStats; }
 
@@ -155,6 +206,7 @@ public:
     int BootCodeLoad = 0;
     int debugLevel = 0;
     int progressRange = 0;
+    int optiLoadThreshold = 100;
     std::string fileName;
     std::string expectedPlatform = "0";
     std::string destinationSWPlatform = "0";

@@ -66,7 +66,12 @@ int SSEngine::RunRequest(std::uint8_t device, int state) {
 }
 
 int SSEngine::SetDebug() {
-    return RunRequest(0, 23);
+    LogDebug("Setting Card Debug Level..");
+    // A request that could not run (no link) did not set the card's level.
+    const int ran = RunRequest(0, 23);
+    if (ran && AckReceived)
+        LogDebug("Card Debug Request Handled");
+    return ran;
 }
 
 int SSEngine::SetDeviceID(int device) {

@@ -56,6 +56,8 @@ public:
     // or when the run ended before the request did.
     int RunRequest(std::uint8_t device, int state);
     int SetDebug();
+    // Programs the open firmware file into the card; 1 only when the whole file went in.
+    int ProgramCard(int device);
     int SetPSN(int device, const char *text);
     int SetESNModifier(int device, const char *text);
     int SetHWVersion(int device, const char *text);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTabBar>
 #include <QTabWidget>
 
 namespace {
