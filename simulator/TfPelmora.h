@@ -190,6 +190,7 @@ private:
     void TxSeen();
     void TxIdle();
     void ShowRxTx(bool frame, bool rx, bool tx);
+    void SetRxTxArrow(bool rxArrow, bool on);
 
     // Owned parts of the link.
     std::unique_ptr<SerialPort> serialPort;

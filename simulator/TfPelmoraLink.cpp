@@ -424,88 +424,33 @@ void TfPelmora::ShowRxTx(bool frame, bool rx, bool tx) {
 
 void TfPelmora::RxSeen() {
     rxStamp = tickTimer->Now();
-    switch (rxTxIndicatorState) {
-    case 0:
-        rxTxIndicatorState = 2;
-        ShowRxTx(true, true, false);
-        break;
-    case 1:
-        rxTxIndicatorState = 2;
-        iRxArrow->show();
-        break;
-    case 3:
-        rxTxIndicatorState = 4;
-        iRxArrow->show();
-        break;
-    default:
-        break;
-    }
+    SetRxTxArrow(true, true);
 }
 
 void TfPelmora::RxIdle() {
-    if (!serialPort->IsOpen()) {
-        rxTxIndicatorState = 0;
-        ShowRxTx(false, false, false);
-        return;
-    }
-    switch (rxTxIndicatorState) {
-    case 0:
-        rxTxIndicatorState = 1;
-        ShowRxTx(true, false, false);
-        break;
-    case 2:
-        rxTxIndicatorState = 1;
-        iRxArrow->hide();
-        break;
-    case 4:
-        rxTxIndicatorState = 3;
-        iRxArrow->hide();
-        break;
-    default:
-        break;
-    }
+    SetRxTxArrow(true, false);
 }
 
 void TfPelmora::TxSeen() {
     txStamp = tickTimer->Now();
-    switch (rxTxIndicatorState) {
-    case 0:
-        rxTxIndicatorState = 3;
-        ShowRxTx(true, false, true);
-        break;
-    case 1:
-        rxTxIndicatorState = 3;
-        iTxArrow->show();
-        break;
-    case 2:
-        rxTxIndicatorState = 4;
-        iTxArrow->show();
-        break;
-    default:
-        break;
-    }
+    SetRxTxArrow(false, true);
 }
 
 void TfPelmora::TxIdle() {
-    if (!serialPort->IsOpen()) {
+    SetRxTxArrow(false, false);
+}
+
+// The indicator's states: 0 hidden, 1 frame only, 2 frame and Rx arrow, 3 frame and Tx arrow,
+// 4 frame and both arrows. A closed port hides it; any activity or idle tick shows the frame.
+void TfPelmora::SetRxTxArrow(bool rxArrow, bool on) {
+    if (!on && !serialPort->IsOpen()) {
         rxTxIndicatorState = 0;
         ShowRxTx(false, false, false);
         return;
     }
-    switch (rxTxIndicatorState) {
-    case 0:
-        rxTxIndicatorState = 1;
-        ShowRxTx(true, false, false);
-        break;
-    case 3:
-        rxTxIndicatorState = 1;
-        iTxArrow->hide();
-        break;
-    case 4:
-        rxTxIndicatorState = 2;
-        iTxArrow->hide();
-        break;
-    default:
-        break;
-    }
+    bool rx = rxTxIndicatorState == 2 || rxTxIndicatorState == 4;
+    bool tx = rxTxIndicatorState == 3 || rxTxIndicatorState == 4;
+    (rxArrow ? rx : tx) = on;
+    rxTxIndicatorState = rx && tx ? 4 : rx ? 2 : tx ? 3 : 1;
+    ShowRxTx(true, rx, tx);
 }
