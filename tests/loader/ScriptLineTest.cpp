@@ -1,9 +1,9 @@
 #include "LoaderScriptLine.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
-TEST(ScriptLine, KeywordAndArgument)
-{
+TEST(ScriptLine, KeywordAndArgument) {
     struct Case {
         const char *line;
         ScriptKeyword keyword;
@@ -34,8 +34,7 @@ TEST(ScriptLine, KeywordAndArgument)
     }
 }
 
-TEST(ScriptLine, EmptyLinesAndOverlongWords)
-{
+TEST(ScriptLine, EmptyLinesAndOverlongWords) {
     EXPECT_TRUE(SplitScriptLine("").empty);
     EXPECT_TRUE(SplitScriptLine("\n").empty);
     EXPECT_TRUE(SplitScriptLine("\r\n").empty);
@@ -48,8 +47,7 @@ TEST(ScriptLine, EmptyLinesAndOverlongWords)
     EXPECT_EQ(longLine.argument.size(), 305u);
 }
 
-TEST(ScriptLine, ArgumentsToIntegersFollowAtolRules)
-{
+TEST(ScriptLine, ArgumentsToIntegersFollowAtolRules) {
     EXPECT_EQ(ScriptArgToInt("100"), 100);
     EXPECT_EQ(ScriptArgToInt("  42abc"), 42);
     EXPECT_EQ(ScriptArgToInt("-7"), -7);
@@ -57,5 +55,8 @@ TEST(ScriptLine, ArgumentsToIntegersFollowAtolRules)
     EXPECT_EQ(ScriptArgToInt("abc"), 0);
     EXPECT_EQ(ScriptArgToInt(""), 0);
     EXPECT_EQ(ScriptArgToInt("\t 255"), 255);
-    EXPECT_GT(ScriptArgToInt("99999999999999999999"), 0) << "saturates instead of overflowing";
+    // Out of range saturates instead of wrapping to the other sign.
+    EXPECT_EQ(ScriptArgToInt("99999999999999999999"), INT_MAX);
+    EXPECT_EQ(ScriptArgToInt("-99999999999"), INT_MIN);
+    EXPECT_EQ(ScriptArgToInt("-2147483648"), INT_MIN);
 }
