@@ -197,7 +197,8 @@ int TMainForm::ExecuteScript() {
         case ScriptKeyword::UNIT:
             break;
         case ScriptKeyword::UPDATE:
-            if (!bFileAccepted) {
+            // A file was named and rejected: the link an earlier line left up must not be used.
+            if (!sFileName.isEmpty() && !bFileAccepted) {
                 LogLine(QStringLiteral("File rejected - card not programmed."));
                 break;
             }
