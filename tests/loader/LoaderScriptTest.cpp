@@ -101,6 +101,33 @@ const QString aborted = QStringLiteral("Script Aborted!");
 
 } // namespace
 
+TEST_F(LoaderScript, OpenScriptFileChoosesWhatRunScriptRuns) {
+    std::vector<platform::FileDialogRequest> asked;
+    QString choice;
+    platform::SetFileDialogHandler([&](const platform::FileDialogRequest &request) {
+        asked.push_back(request);
+        return choice;
+    });
+    form->sInitialDir = dir.path();
+    EXPECT_FALSE(form->aiRunScript->isEnabled());
+    form->aiOpenScriptFileExecute(); // cancelled
+    EXPECT_FALSE(form->aiRunScript->isEnabled());
+    EXPECT_TRUE(Log().isEmpty());
+
+    choice = WriteFile(QStringLiteral("chosen.lsf"), "MESSAGE chosen\n");
+    form->aiOpenScriptFileExecute();
+    platform::SetFileDialogHandler({});
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].directory, dir.path());
+    EXPECT_EQ(asked[1].defaultSuffix, "lsf");
+    EXPECT_TRUE(asked[1].filter.startsWith("Loader Script Files (*.lsf, *.txt)"));
+    EXPECT_EQ(Log(), QStringList{choice});
+    ASSERT_TRUE(form->aiRunScript->isEnabled());
+    form->Memo1->clear();
+    form->aiRunScript->trigger();
+    EXPECT_EQ(Log(), (QStringList{"chosen", completed}));
+}
+
 TEST_F(LoaderScript, EndLines) {
     EXPECT_EQ(Run(""), QStringList{completed});
     EXPECT_EQ(Run("MESSAGE one\nQUIT\nMESSAGE two\n"), (QStringList{"one", "Script QUIT", completed}));
@@ -241,11 +268,6 @@ TEST_F(LoaderScript, FileKeywordsAndGenerate) {
     EXPECT_TRUE(unreadable.value(1).startsWith("Unable to read ")) << unreadable.join('|').toStdString();
     EXPECT_FALSE(unreadable.contains("File Generated."));
     EXPECT_FALSE(QFile::exists(TargetIdFileName(other, 3)));
-
-    const QString longName = WriteFile(QString(250, QLatin1Char('n')) + ".hex", "S0~P~KTR557\n");
-    const QStringList unwritable = Run("SETFILE " + longName.toLocal8Bit() + "\nGENERATE 4\n");
-    EXPECT_TRUE(unwritable.value(2).startsWith("Unable to write ")) << unwritable.join('|').toStdString();
-    EXPECT_FALSE(unwritable.contains("File Generated."));
 }
 
 TEST_F(LoaderScript, RejectedFileNeverReachesTheCard) {

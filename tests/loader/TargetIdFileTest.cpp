@@ -37,8 +37,7 @@ TEST(TargetIdFile, CopyIsExactWithCrLfLines) {
               "S0~I~3\r\nS0~P~KTR557\r\nS0~T~APP\r\n" + longRecord + "\r\nS70500000000FA\r\n");
 }
 
-TEST(TargetIdFile, OnlyTheNewTargetIdRecordLeadsTheCopy)
-{
+TEST(TargetIdFile, OnlyTheNewTargetIdRecordLeadsTheCopy) {
     QTemporaryDir dir;
     const QString source = dir.filePath("boot.hex");
     // Header records are the leading "S0~" lines; a look-alike among the data is plain content.
@@ -48,8 +47,7 @@ TEST(TargetIdFile, OnlyTheNewTargetIdRecordLeadsTheCopy)
     EXPECT_EQ(ReadAll(target), "S0~I~2\r\nS0~P~GARVO9\r\nS0~T~BOOT\r\nS1130000\r\nS0~I~7\r\n");
 }
 
-TEST(TargetIdFile, RefusalsAndFailuresLeaveNothingBehind)
-{
+TEST(TargetIdFile, RefusalsAndFailuresLeaveNothingBehind) {
     QTemporaryDir dir;
     const QString source = dir.filePath("app.hex");
     WriteAll(source, "S0~P~KTR557\r\n");
