@@ -56,6 +56,12 @@ TEST(TargetIdFile, RefusalsAndFailuresLeaveNothingBehind) {
     EXPECT_EQ(WriteTargetIdFile(source, target, 2), TargetIdResult::Exists);
     EXPECT_EQ(ReadAll(target), "keep me");
 
+    // A name taken by a link to nowhere is taken: nothing is written where it points.
+    const QString linked = TargetIdFileName(source, 6);
+    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere.hex"), linked));
+    EXPECT_EQ(WriteTargetIdFile(source, linked, 6), TargetIdResult::Exists);
+    EXPECT_FALSE(QFile::exists(dir.filePath("elsewhere.hex")));
+
     const QString missing = dir.filePath("missing.hex");
     EXPECT_EQ(WriteTargetIdFile(missing, TargetIdFileName(missing, 2), 2), TargetIdResult::SourceUnreadable);
     EXPECT_FALSE(QFile::exists(TargetIdFileName(missing, 2)));
