@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTimer>
 #include <cstdio>
@@ -65,8 +66,9 @@ void TMainForm::Timer1Timer() {
 int TMainForm::ExecuteScript() {
     TLoaderInterface &engine = *LoaderInterface;
     engine.ClearAbort();
+    // A folder opens for reading here but has no lines: it counts as a script that cannot be opened.
     std::ifstream script(sScriptFileName.toLocal8Bit().constData(), std::ios::binary);
-    if (!script)
+    if (!script || QFileInfo(sScriptFileName).isDir())
         return 0;
     bScriptAbort = 0;
     bool quit = false;

@@ -139,6 +139,8 @@ TEST_F(LoaderScript, EndLines) {
     form->sScriptFileName = dir.filePath(QStringLiteral("missing.lsf"));
     form->Memo1->clear();
     EXPECT_EQ(form->ExecuteScript(), 0);
+    form->sScriptFileName = dir.path();
+    EXPECT_EQ(form->ExecuteScript(), 0);
     form->ScriptFileOpenDlgFileName = form->sScriptFileName;
     form->aiRunScriptExecute();
     EXPECT_TRUE(Log().isEmpty());
