@@ -7,14 +7,14 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTimer>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
-void TMainForm::aiOpenScriptFileExecute()
-{
+void TMainForm::aiOpenScriptFileExecute() {
     if (bBusy || IsOperationRunning())
         return;
     if (ScriptFileOpenDlgInitialDir.isEmpty())
@@ -23,7 +23,8 @@ void TMainForm::aiOpenScriptFileExecute()
     request.caption = QStringLiteral("Open");
     request.directory = ScriptFileOpenDlgInitialDir;
     request.defaultSuffix = QStringLiteral("lsf");
-    request.filter = QStringLiteral("Loader Script Files (*.lsf, *.txt) (*.lsf *.txt *.LSF *.TXT);;All Files (*.*) (*)");
+    request.filter =
+        QStringLiteral("Loader Script Files (*.lsf, *.txt) (*.lsf *.txt *.LSF *.TXT);;All Files (*.*) (*)");
     const QString chosen = platform::ShowFileDialog(request);
     if (chosen.isEmpty())
         return;
@@ -33,8 +34,7 @@ void TMainForm::aiOpenScriptFileExecute()
     UpdateActionStates();
 }
 
-void TMainForm::aiRunScriptExecute()
-{
+void TMainForm::aiRunScriptExecute() {
     if (bBusy || IsOperationRunning())
         return;
     RunOperation([this] {
@@ -59,14 +59,16 @@ void TMainForm::aiRunScriptExecute()
     });
 }
 
-void TMainForm::Timer1Timer() { bDelayExpired = 1; }
+void TMainForm::Timer1Timer() {
+    bDelayExpired = 1;
+}
 
-int TMainForm::ExecuteScript()
-{
+int TMainForm::ExecuteScript() {
     TLoaderInterface &engine = *LoaderInterface;
     engine.ClearAbort();
+    // A folder opens for reading here but has no lines: it counts as a script that cannot be opened.
     std::ifstream script(sScriptFileName.toLocal8Bit().constData(), std::ios::binary);
-    if (!script)
+    if (!script || QFileInfo(sScriptFileName).isDir())
         return 0;
     bScriptAbort = 0;
     bool quit = false;
@@ -81,12 +83,16 @@ int TMainForm::ExecuteScript()
         const std::string &arg = line.argument;
         const QString qarg = QString::fromLocal8Bit(arg.c_str());
         switch (line.keyword) {
-        case ScriptKeyword::BANNER: setWindowTitle(qarg); break;
+        case ScriptKeyword::BANNER:
+            setWindowTitle(qarg);
+            break;
         case ScriptKeyword::BOOTTARGET:
             editBootTargetID->setText(qarg);
             engine.SetFirstStageTargetID(StrToInt(editBootTargetID->text()));
             break;
-        case ScriptKeyword::CLEANUP: engine.Shutdown(); break;
+        case ScriptKeyword::CLEANUP:
+            engine.Shutdown();
+            break;
         case ScriptKeyword::COM: {
             if (iDebugLevel == 255)
                 LogLine(QString::fromLocal8Bit(line.word.c_str()));
@@ -98,15 +104,17 @@ int TMainForm::ExecuteScript()
             }
             break;
         }
-        case ScriptKeyword::DEBUG: iDebugLevel = static_cast<int>(ScriptArgToInt(arg)); break;
+        case ScriptKeyword::DEBUG:
+            iDebugLevel = ScriptArgToInt(arg);
+            break;
         case ScriptKeyword::DELAY: {
             LogLine(QStringLiteral("DELAY Start"));
-            const long ms = ScriptArgToInt(arg);
+            const int ms = ScriptArgToInt(arg);
             // Zero, negative or unreadable delays wait not at all; any wait ends when the program quits.
             if (ms > 0) {
                 Timer1->stop();
                 bDelayExpired = 0;
-                Timer1->setInterval(static_cast<int>(std::min<long>(ms, 0x7FFFFFFF)));
+                Timer1->setInterval(ms);
                 Timer1->start();
                 while (!bDelayExpired && !bQuitPending)
                     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -116,7 +124,9 @@ int TMainForm::ExecuteScript()
             break;
         }
         case ScriptKeyword::FILE:
-        case ScriptKeyword::SETFILE: OpenHexFile(qarg); break;
+        case ScriptKeyword::SETFILE:
+            OpenHexFile(qarg);
+            break;
         case ScriptKeyword::GENERATE: {
             bool ok = false;
             const int n = qarg.trimmed().toInt(&ok);
@@ -146,7 +156,9 @@ int TMainForm::ExecuteScript()
                 return 0;
             }
             break;
-        case ScriptKeyword::MESSAGE: LogLine(qarg); break;
+        case ScriptKeyword::MESSAGE:
+            LogLine(qarg);
+            break;
         case ScriptKeyword::OPTILOAD:
             if (qarg.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0)
                 cbOptimizedLoading->setChecked(true);
@@ -168,17 +180,27 @@ int TMainForm::ExecuteScript()
             else if (qarg.compare(QLatin1String("OFF"), Qt::CaseInsensitive) == 0)
                 engine.SetPower(0);
             break;
-        case ScriptKeyword::PWRPORT: engine.SetPowerComPort(static_cast<int>(ScriptArgToInt(arg))); break;
+        case ScriptKeyword::PWRPORT:
+            engine.SetPowerComPort(ScriptArgToInt(arg));
+            break;
         case ScriptKeyword::QUIT:
             LogLine(QStringLiteral("Script QUIT"));
             quit = true;
             break;
-        case ScriptKeyword::RESET: engine.ResetCard(); break;
-        case ScriptKeyword::TIMEOUT: engine.SetFirstStageTimeout(static_cast<int>(ScriptArgToInt(arg))); break;
-        case ScriptKeyword::TRACE: engine.SetTracing(static_cast<int>(ScriptArgToInt(arg))); break;
-        case ScriptKeyword::UNIT: break;
+        case ScriptKeyword::RESET:
+            engine.ResetCard();
+            break;
+        case ScriptKeyword::TIMEOUT:
+            engine.SetFirstStageTimeout(ScriptArgToInt(arg));
+            break;
+        case ScriptKeyword::TRACE:
+            engine.SetTracing(ScriptArgToInt(arg));
+            break;
+        case ScriptKeyword::UNIT:
+            break;
         case ScriptKeyword::UPDATE:
-            if (!bFileAccepted) {
+            // A file was named and rejected: the link an earlier line left up must not be used.
+            if (!sFileName.isEmpty() && !bFileAccepted) {
                 LogLine(QStringLiteral("File rejected - card not programmed."));
                 break;
             }
@@ -189,7 +211,8 @@ int TMainForm::ExecuteScript()
                 bScriptAbort = 1;
             }
             break;
-        case ScriptKeyword::None: break;
+        case ScriptKeyword::None:
+            break;
         }
     }
     LogLine((bScriptAbort || engine.IsAborted()) ? QStringLiteral("Script Aborted!")
@@ -197,8 +220,7 @@ int TMainForm::ExecuteScript()
     return 1;
 }
 
-int TMainForm::GenerateTargetFile(int n)
-{
+int TMainForm::GenerateTargetFile(int n) {
     const QString name = QString::fromLocal8Bit(LoaderInterface->GetFilename().c_str());
     if (name.isEmpty()) {
         LogLine(QStringLiteral("Need to use SETFILE before GENERATE"));
@@ -208,10 +230,19 @@ int TMainForm::GenerateTargetFile(int n)
     LogLine(target);
     const TargetIdResult result = WriteTargetIdFile(name, target, n);
     switch (result) {
-    case TargetIdResult::Generated: LogLine(QStringLiteral("File Generated.")); break;
-    case TargetIdResult::Exists: LogLine(QStringLiteral("File exists...")); break;
-    case TargetIdResult::SourceUnreadable: LogLine(QStringLiteral("Unable to read ") + name + QStringLiteral(" - nothing generated.")); break;
-    case TargetIdResult::TargetUnwritable: LogLine(QStringLiteral("Unable to write ") + target + QStringLiteral(" - nothing generated.")); break;
+    case TargetIdResult::Generated:
+        LogLine(QStringLiteral("File Generated."));
+        break;
+    case TargetIdResult::Exists:
+        LogLine(QStringLiteral("File exists..."));
+        break;
+    case TargetIdResult::SourceUnreadable:
+    case TargetIdResult::ReadFailed:
+        LogLine(QStringLiteral("Unable to read %1 - nothing generated.").arg(name));
+        break;
+    case TargetIdResult::WriteFailed:
+        LogLine(QStringLiteral("Unable to write %1 - nothing generated.").arg(target));
+        break;
     }
     return 1;
 }

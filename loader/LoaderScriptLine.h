@@ -42,5 +42,5 @@ struct ScriptLine {
 ScriptLine SplitScriptLine(std::string line);
 
 // The C runtime's atol rules: leading white space, an optional sign, digits up to the first
-// other character; 0 when there are none.
-long ScriptArgToInt(const std::string &text);
+// other character; 0 when there are none. Out of range saturates at the int limits.
+int ScriptArgToInt(const std::string &text);
