@@ -17,8 +17,7 @@ namespace {
 const QString settingsKey = QStringLiteral("SOFTWARE\\Zandrel Inc.\\Quorvel");
 
 // A number read under its own guard: a failed read gives the default.
-int ReadNumber(platform::Registry &reg, const char *name, int fallback)
-{
+int ReadNumber(platform::Registry &reg, const char *name, int fallback) {
     try {
         return reg.ReadInteger(QString::fromLatin1(name));
     } catch (const std::exception &) {
@@ -26,8 +25,7 @@ int ReadNumber(platform::Registry &reg, const char *name, int fallback)
     }
 }
 
-void CentreOnScreen(QWidget *window)
-{
+void CentreOnScreen(QWidget *window) {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
@@ -38,12 +36,12 @@ void CentreOnScreen(QWidget *window)
 
 } // namespace
 
-void TMainForm::FormCreate()
-{
+void TMainForm::FormCreate() {
     PageControl1->setCurrentWidget(tsUser);
     PageControl1->tabBar()->setVisible(false);
 
-    const QString programFolder = QFileInfo(QApplication::applicationFilePath()).absolutePath() + QLatin1Char('/');
+    const QString programFolder =
+        QFileInfo(QApplication::applicationFilePath()).absolutePath() + QLatin1Char('/');
     platform::Registry &reg = *pclMyRegistry;
     if (reg.OpenKey(settingsKey, true)) {
         bInternalUse = ReadNumber(reg, "InternalUse", 0) != 0 ? 1 : 0;
@@ -104,8 +102,7 @@ void TMainForm::FormCreate()
     UpdateActionStates();
 }
 
-void TMainForm::FormDestroy()
-{
+void TMainForm::FormDestroy() {
     if (bSettingsStored)
         return;
     bSettingsStored = true;
