@@ -474,7 +474,7 @@ void TMainForm::aiCommSettingsExecute() {
     dialog.SetDownloadBaud(iBaudrate);
     dialog.SetConnectBaud(iConnectrate);
     dialog.SetComPort(iPort);
-    if (dialog.exec() == QDialog::Accepted) {
+    if (platform::ShowModalDialog(dialog) == QDialog::Accepted) {
         iPort = dialog.GetComPort();
         iBaudrate = dialog.GetDownloadBaud();
         iConnectrate = dialog.GetConnectBaud();
@@ -488,7 +488,7 @@ void TMainForm::aiAbortExecute() {
 
 void TMainForm::aiAboutBoxExecute() {
     TfrmAbout box(this);
-    box.exec();
+    platform::ShowModalDialog(box);
 }
 
 void TMainForm::aiExitExecute() {
