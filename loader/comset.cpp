@@ -1,5 +1,7 @@
 #include "comset.h"
 
+#include "ExceptionApplication.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -70,7 +72,14 @@ TPortSetup::TPortSetup(QWidget *owner) : QDialog(owner) {
     buttons->addWidget(pclMyOKButton);
     buttons->addWidget(pclMyCancelButton);
     grid->addLayout(buttons, 3, 0, 1, 2);
-    connect(pclMyOKButton, &QPushButton::clicked, this, &TPortSetup::OKButtonClick);
+    // A list without a selection fails the conversion: the box shows it and the dialog stays open.
+    connect(pclMyOKButton, &QPushButton::clicked, this, [this] {
+        try {
+            OKButtonClick();
+        } catch (...) {
+            platform::ExceptionApplication::ShowException(std::current_exception());
+        }
+    });
     connect(pclMyCancelButton, &QPushButton::clicked, this, &TPortSetup::pclMyCancelButtonClick);
 }
 
@@ -90,7 +99,7 @@ void TPortSetup::SetComPort(int port) {
 }
 
 void TPortSetup::OKButtonClick() {
-    // A list without a selection raises before anything changes, so the dialog stays open.
+    // A list without a selection raises before anything changes.
     const int download = SelectedRate(pclMyDownloadBaudrateBox);
     const int connect =
         pclMyConnectBaudrateBox->currentIndex() == 0 ? 0 : SelectedRate(pclMyConnectBaudrateBox);
