@@ -23,6 +23,7 @@ QLabel *MakeLabel(QWidget *owner, const char *name, const QString &text) {
 } // namespace
 
 TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner) {
+    frmAbout = this;
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About"));
     resize(388, 186);
@@ -62,6 +63,11 @@ TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner) {
     connect(Button1, &QPushButton::clicked, this, &TfrmAbout::Button1Click);
 
     FormCreate();
+}
+
+TfrmAbout::~TfrmAbout() {
+    if (frmAbout == this)
+        frmAbout = nullptr;
 }
 
 void TfrmAbout::FormCreate() {
