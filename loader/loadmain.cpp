@@ -376,7 +376,7 @@ void TMainForm::ResetBusyState() {
     UpdateActionStates();
 }
 
-bool TMainForm::OpenHexFile(const QString &fileName) {
+bool TMainForm::OpenHexFile(QString fileName) {
     sFileName = fileName;
     LogLine(fileName);
     bFileAccepted = LoaderInterface->SetFileName(fileName.toLocal8Bit().constData()) ? 1 : 0;
