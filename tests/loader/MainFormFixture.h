@@ -55,8 +55,10 @@ public:
         requests.push_back(Describe(state));
         PSNReceived = OSNReceived = HWVersionReceived = SWPlatformReceived = true;
         AckReceived = true;
-        if (state == 12)
-            ParseStatus = 4; // the whole file went in
+        if (state == 12) {
+            ParseStatus = 4;       // the whole file went in
+            MarkerFound[0] = true; // and a zqx5 card reported its flash written
+        }
         if (duringRequest)
             duringRequest(state);
         return facade.IsAborted() ? 0 : 1;

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(ScriptLine, KeywordAndArgument)
-{
+TEST(ScriptLine, KeywordAndArgument) {
     struct Case {
         const char *line;
         ScriptKeyword keyword;
@@ -34,8 +33,7 @@ TEST(ScriptLine, KeywordAndArgument)
     }
 }
 
-TEST(ScriptLine, EmptyLinesAndOverlongWords)
-{
+TEST(ScriptLine, EmptyLinesAndOverlongWords) {
     EXPECT_TRUE(SplitScriptLine("").empty);
     EXPECT_TRUE(SplitScriptLine("\n").empty);
     EXPECT_TRUE(SplitScriptLine("\r\n").empty);
@@ -48,8 +46,7 @@ TEST(ScriptLine, EmptyLinesAndOverlongWords)
     EXPECT_EQ(longLine.argument.size(), 305u);
 }
 
-TEST(ScriptLine, ArgumentsToIntegersFollowAtolRules)
-{
+TEST(ScriptLine, ArgumentsToIntegersFollowAtolRules) {
     EXPECT_EQ(ScriptArgToInt("100"), 100);
     EXPECT_EQ(ScriptArgToInt("  42abc"), 42);
     EXPECT_EQ(ScriptArgToInt("-7"), -7);

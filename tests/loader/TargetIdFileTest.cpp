@@ -7,14 +7,12 @@
 
 namespace {
 
-QByteArray ReadAll(const QString &path)
-{
+QByteArray ReadAll(const QString &path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void WriteAll(const QString &path, const QByteArray &bytes)
-{
+void WriteAll(const QString &path, const QByteArray &bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
@@ -22,26 +20,24 @@ void WriteAll(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-TEST(TargetIdFile, NameCarriesTheIdBeforeTheExtension)
-{
+TEST(TargetIdFile, NameCarriesTheIdBeforeTheExtension) {
     EXPECT_EQ(TargetIdFileName("/fw/app.hex", 3), "/fw/app (ID3).hex");
     EXPECT_EQ(TargetIdFileName("/fw/app.v2.shex", 10), "/fw/app.v2 (ID10).shex");
     EXPECT_EQ(TargetIdFileName("/fw.d/app", 1), "/fw.d/app (ID1)");
 }
 
-TEST(TargetIdFile, CopyIsExactWithCrLfLines)
-{
+TEST(TargetIdFile, CopyIsExactWithCrLfLines) {
     QTemporaryDir dir;
     const QString source = dir.filePath("app.hex");
     const QByteArray longRecord = "S3" + QByteArray(300, 'A'); // longer than any fixed line buffer
     WriteAll(source, "S0~P~KTR557\r\nS0~T~APP\n" + longRecord + "\r\nS70500000000FA");
     const QString target = TargetIdFileName(source, 3);
     ASSERT_EQ(WriteTargetIdFile(source, target, 3), TargetIdResult::Generated);
-    EXPECT_EQ(ReadAll(target), "S0~I~3\r\nS0~P~KTR557\r\nS0~T~APP\r\n" + longRecord + "\r\nS70500000000FA\r\n");
+    EXPECT_EQ(ReadAll(target),
+              "S0~I~3\r\nS0~P~KTR557\r\nS0~T~APP\r\n" + longRecord + "\r\nS70500000000FA\r\n");
 }
 
-TEST(TargetIdFile, OldTargetIdRecordsAreDropped)
-{
+TEST(TargetIdFile, OldTargetIdRecordsAreDropped) {
     QTemporaryDir dir;
     const QString source = dir.filePath("boot.hex");
     WriteAll(source, "S0~I~1\r\nS0~P~GARVO9\r\nS0~T~BOOT\r\n");
@@ -50,8 +46,7 @@ TEST(TargetIdFile, OldTargetIdRecordsAreDropped)
     EXPECT_EQ(ReadAll(target), "S0~I~2\r\nS0~P~GARVO9\r\nS0~T~BOOT\r\n");
 }
 
-TEST(TargetIdFile, RefusalsLeaveNothingBehind)
-{
+TEST(TargetIdFile, RefusalsLeaveNothingBehind) {
     QTemporaryDir dir;
     const QString source = dir.filePath("app.hex");
     WriteAll(source, "S0~P~KTR557\r\n");
