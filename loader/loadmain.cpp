@@ -209,6 +209,9 @@ void TMainForm::BuildWindow() {
     centralLayout->setContentsMargins(0, 0, 0, 0);
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    // One page and no tabs: neither a tab bar nor a frame takes room.
+    PageControl1->setDocumentMode(true);
+    PageControl1->setTabBarAutoHide(true);
     tsUser = new QWidget(PageControl1);
     tsUser->setObjectName(QStringLiteral("tsUser"));
     PageControl1->addTab(tsUser, QStringLiteral("User"));
@@ -220,7 +223,9 @@ void TMainForm::BuildWindow() {
     centralLayout->addWidget(ProgressBar1);
     setCentralWidget(central);
 
+    // Tight spacing so that everything fits the window's designed 798 by 560.
     auto *page = new QHBoxLayout(tsUser);
+    page->setContentsMargins(4, 2, 4, 2);
     Memo1 = new QPlainTextEdit(tsUser);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
@@ -232,6 +237,8 @@ void TMainForm::BuildWindow() {
     Panel2->setFixedWidth(349);
     page->addWidget(Panel2);
     auto *panel = new QVBoxLayout(Panel2);
+    panel->setContentsMargins(0, 0, 0, 0);
+    panel->setSpacing(4);
     BitBtn2 = ActionButton(Panel2, "BitBtn2", QStringLiteral("Write Flash"), aiWriteFlash);
     BitBtn1 = ActionButton(Panel2, "BitBtn1", QStringLiteral("Run Script"), aiRunScript);
     BitBtn4 = ActionButton(Panel2, "BitBtn4", QStringLiteral("Query Card"), aiQueryCard);
@@ -242,6 +249,8 @@ void TMainForm::BuildWindow() {
     GroupBox2 = new QGroupBox(QStringLiteral("Card Properties"), Panel2);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     auto *card = new QGridLayout(GroupBox2);
+    card->setContentsMargins(6, 2, 6, 4);
+    card->setVerticalSpacing(2);
     struct Row {
         QLineEdit **edit;
         const char *name;
@@ -262,6 +271,8 @@ void TMainForm::BuildWindow() {
     GroupBox1 = new QGroupBox(QStringLiteral("Hex File Properties"), Panel2);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto *file = new QGridLayout(GroupBox1);
+    file->setContentsMargins(6, 2, 6, 4);
+    file->setVerticalSpacing(2);
     row = 0;
     for (const Row &r : {Row{&editFilePlatform, "editFilePlatform", "Platform:"},
                          Row{&editFileType, "editFileType", "Type:"},
@@ -273,6 +284,7 @@ void TMainForm::BuildWindow() {
     panel->addWidget(GroupBox1);
 
     auto *ids = new QGridLayout;
+    ids->setVerticalSpacing(2);
     lblDebugLevel = NamedLabel(Panel2, "lblDebugLevel", "Debug Level: ");
     editDebugLevel = ReadOnlyEdit(Panel2, "editDebugLevel");
     lblTargetCard = NamedLabel(Panel2, "lblTargetCard", "Target Card ID:");

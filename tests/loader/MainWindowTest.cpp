@@ -41,6 +41,8 @@ TEST_F(MainFormTest, FirstStartTakesEveryDefaultAndExitWritesOnlyTheStoredValues
     EXPECT_EQ(form->size(), QSize(798, 560));
     const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE((form->frameGeometry().center() - centre).manhattanLength(), 2);
+    form->show(); // everything fits the designed size
+    EXPECT_EQ(form->size(), QSize(798, 560));
 
     form->iDebugLevel = 255; // as a script's DEBUG would
     DestroyWindow();
