@@ -28,7 +28,8 @@ void TMainForm::ClearCardProperties() {
 }
 
 void TMainForm::aiQueryCardExecute() {
-    if (IsOperationRunning() && !bScriptRunning)
+    // No script line runs a query, so none may start inside another operation's wait.
+    if (IsOperationRunning())
         return;
     RunOperation([this] {
         TLoaderInterface &engine = *LoaderInterface;

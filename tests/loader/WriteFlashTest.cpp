@@ -321,6 +321,9 @@ TEST_F(WriteFlash, NothingElseStartsWhileAnOperationWaits) {
         EXPECT_TRUE(form->aiAbort->isEnabled());
         const std::size_t before = ss->requests.size();
         form->aiQueryCardExecute();
+        form->bScriptRunning = 1; // nor inside a script's wait
+        form->aiQueryCardExecute();
+        form->bScriptRunning = 0;
         form->aiWriteFlashExecute();
         form->aiFileOpenExecute();
         form->FileHistoryClick(RecentItem(0));
