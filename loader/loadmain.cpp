@@ -334,6 +334,7 @@ void TMainForm::BuildMenus() {
     Settings1->addAction(aiCommSettings);
     Options1 = Settings1->addMenu(QStringLiteral("Options"));
     Options1->setObjectName(QStringLiteral("Options1"));
+    Options1->setToolTipsVisible(true); // the Optimized Loading item's hint
     cbOptimizedLoading = Options1->addAction(QStringLiteral("Optimized Loading"));
     cbOptimizedLoading->setObjectName(QStringLiteral("cbOptimizedLoading"));
     cbOptimizedLoading->setCheckable(true);
