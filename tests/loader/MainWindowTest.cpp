@@ -72,7 +72,15 @@ TEST_F(MainFormTest, StoredValuesLoadEachWithItsOwnFallback) {
     StoreText("InitialDir", QString());
     StoreNumber("Debug Level", 3);
     StoreNumber("InternalUse", 1);
+    const QString last = FirmwareFile(QStringLiteral("last.hex"), "KTR557", "APP");
+    StoreText("FileHistory0", last);
+    for (const char *name : {"Left", "Top"})
+        StoreNumber(name, 10);
+    StoreNumber("Width", 700);
+    StoreNumber("Height", 500);
     StartWindow();
+    EXPECT_EQ(form->sFileName, last); // InternalUse reopens the last file
+    EXPECT_EQ(LogLines().front(), last);
     EXPECT_EQ(form->iPort, 1);
     EXPECT_EQ(form->StatusPanels[1]->text(), "Connect: BREAK");
     EXPECT_EQ(form->StatusPanels[2]->text(), "Download: 230400");
@@ -159,6 +167,7 @@ TEST_F(MainFormTest, RecentItemOpensTheFileItShowsWhenStoredEntriesHaveGaps) {
     StoreText("FileHistory3", b);
     StartWindow();
     ASSERT_EQ(RecentItems(), (QStringList{a, b}));
+    EXPECT_TRUE(form->sFileName.isEmpty()); // listed only, without InternalUse
     RecentItem(1)->trigger();
     EXPECT_EQ(form->sFileName, b);
     EXPECT_EQ(form->editFileType->text(), "NVM");
@@ -171,25 +180,6 @@ TEST_F(MainFormTest, RecentItemOpensTheFileItShowsWhenStoredEntriesHaveGaps) {
     EXPECT_EQ(StoredText("FileHistory1"), QString());
     EXPECT_EQ(StoredText("FileHistory2"), a);
     EXPECT_EQ(StoredText("FileHistory9"), QString());
-}
-
-TEST_F(MainFormTest, InternalUseReopensTheLastFileAtStart) {
-    const QString a = FirmwareFile(QStringLiteral("a.hex"), "KTR557", "APP");
-    StoreText("FileHistory0", a);
-    StoreNumber("InternalUse", 1);
-    StoreNumber("Left", 10);
-    StoreNumber("Top", 10);
-    StoreNumber("Width", 700);
-    StoreNumber("Height", 500);
-    StartWindow();
-    EXPECT_EQ(form->sFileName, a);
-    EXPECT_EQ(LogLines().front(), a);
-    DestroyWindow();
-
-    StoreNumber("InternalUse", 0);
-    StartWindow();
-    EXPECT_TRUE(form->sFileName.isEmpty());
-    EXPECT_EQ(RecentItems(), QStringList{a});
 }
 
 TEST_F(MainFormTest, RejectedFileIsLoggedAndDisablesWriteFlashButChangesNothingElse) {

@@ -113,7 +113,7 @@ TEST_F(WriteFlash, OptimizedLoadingSkipsAnApplicationAlreadyOnTheCard) {
     EXPECT_EQ(std::count(ss->requests.begin(), ss->requests.end(), "EraseApplication(0)@0"), 0);
 }
 
-TEST_F(WriteFlash, FpgaFilesForKtr567AndKtr9PlatformsProgramDeviceOne) {
+TEST_F(WriteFlash, FpgaFilesProgramDeviceOneExceptOnP8tb) {
     StartWindow();
     form->cbOptimizedLoading->trigger();
     EXPECT_EQ(Run("KTR567", "KTR567", "FPGA"),
@@ -121,12 +121,6 @@ TEST_F(WriteFlash, FpgaFilesForKtr567AndKtr9PlatformsProgramDeviceOne) {
                         "ProgramCard(0)@1", "ResetCard"}));
     EXPECT_TRUE(Logged(QStringLiteral("Detected FPGA load, erasing FPGA...")));
     EXPECT_TRUE(Logged(QStringLiteral("Programming FPGA...")));
-    DestroyWindow();
-
-    StartWindow();
-    Run("KTR933", "KTR933", "FPGA");
-    EXPECT_TRUE(Logged(QStringLiteral("Detected CPLD load, erasing CPLD...")));
-    EXPECT_TRUE(Logged(QStringLiteral("Programming CPLD...")));
     DestroyWindow();
 
     EXPECT_EQ(Run("P8TB", "KTR567", "FPGA"),
