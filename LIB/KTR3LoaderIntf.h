@@ -40,9 +40,9 @@ public:
     int GetComPort() const { return comPort; }
     int GetBaudrate() const { return baudRate; }
     int GetConnectrate() const { return connectRate; }
-    void SetLogging(int flag) { Logging = flag; }
+    int SetLogging(int flag) { return Logging = flag; }
     int GetLogging() const { return Logging; }
-    void SetTracing(int flag) { Tracing = flag; }
+    int SetTracing(int flag) { return Tracing = flag; }
     int GetTracing() const { return Tracing; }
     bool SetDebug(int level);
     int GetDebug() const { return debugLevel & 0xFF; }
@@ -79,7 +79,7 @@ public:
     void CloseButtonClick();
 
     // Flags the stage engines and the firmware file reader share.
-    void SetIgnoreAppOffset(int flag) { IgnoreAppOffset = flag; }
+    int SetIgnoreAppOffset(int flag) { return IgnoreAppOffset = flag; }
     int GetIgnoreAppOffset() const { return IgnoreAppOffset; }
     std::int8_t GetLoaderStage() const { return LoaderStage; }
     int GetLoaderResult() const { return LoaderResult; }
@@ -129,10 +129,10 @@ public:
     // The second-stage engine's current device; indexes outside its table are refused (0).
     int SetDeviceID(int device);
     int GetDeviceID() const;
-    int SetPSN(std::uint8_t device, const char *text);
+    int SetPSN(int device, const char *text);
     int SetESNModifier(int device, const char *text);
-    int SetHWVersion(std::uint8_t device, const char *text);
-    int SetHWCapabilities(std::uint8_t device);
+    int SetHWVersion(int device, const char *text);
+    int SetHWCapabilities(int device);
     // Raises the program's main window when a card has been downloaded.
     void BringApplicationToFront();
 
@@ -153,8 +153,8 @@ public:
     const std::uint8_t *GetHWCapabilities(int device);
     int GetNumCards(int device);
     int GetBootCodeType(int device);
-    int SetOSN(std::uint8_t device, const char *text);
-    int SetMAC(std::uint8_t macNumber, const char *text);
+    int SetOSN(int device, const char *text);
+    int SetMAC(int macNumber, const char *text);
     int SetHWPlatformType(int device, const char *text);
     int SetMarker(int device, int unused = 0);
     int SetPacketTimeout(int value);

@@ -192,7 +192,7 @@ int TLoaderInterface::ProgramFile(const char *)
                     const bool supported[3] = {IsMACSupported(), IsMAC2Supported(), IsMAC3Supported()};
                     for (int i = 0; i < 3; ++i)
                         if (supported[i] && !macs[static_cast<std::size_t>(i)].empty())
-                            SetMAC(static_cast<std::uint8_t>(i), macs[static_cast<std::size_t>(i)].c_str());
+                            SetMAC(i, macs[static_cast<std::size_t>(i)].c_str());
                 }
             }
         } else if (BeginsWith(type, "DATA")) {

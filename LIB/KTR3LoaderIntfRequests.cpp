@@ -181,7 +181,7 @@ int RunSetRequest(TLoaderInterface &loader, SSEngine &engine, const char *startL
 
 } // namespace
 
-int TLoaderInterface::SetOSN(std::uint8_t device, const char *text)
+int TLoaderInterface::SetOSN(int device, const char *text)
 {
     if (!ValidDevice(device))
         return 0;
@@ -190,7 +190,7 @@ int TLoaderInterface::SetOSN(std::uint8_t device, const char *text)
     return RunSetRequest(*this, *pclMySecondStage, "Setting OSN...", 39, "Set OSN Request Handled");
 }
 
-int TLoaderInterface::SetMAC(std::uint8_t macNumber, const char *text)
+int TLoaderInterface::SetMAC(int macNumber, const char *text)
 {
     if (!ValidDevice(macNumber))
         return 0;

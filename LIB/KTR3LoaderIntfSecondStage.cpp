@@ -42,7 +42,7 @@ int TLoaderInterface::GetDeviceID() const {
     return pclMySecondStage->GetDeviceID();
 }
 
-int TLoaderInterface::SetPSN(std::uint8_t device, const char *text) {
+int TLoaderInterface::SetPSN(int device, const char *text) {
     return pclMySecondStage->SetPSN(device, text);
 }
 
@@ -50,11 +50,11 @@ int TLoaderInterface::SetESNModifier(int device, const char *text) {
     return pclMySecondStage->SetESNModifier(device, text);
 }
 
-int TLoaderInterface::SetHWVersion(std::uint8_t device, const char *text) {
+int TLoaderInterface::SetHWVersion(int device, const char *text) {
     return pclMySecondStage->SetHWVersion(device, text);
 }
 
-int TLoaderInterface::SetHWCapabilities(std::uint8_t device) {
+int TLoaderInterface::SetHWCapabilities(int device) {
     return pclMySecondStage->SetHWCapabilities(device);
 }
 

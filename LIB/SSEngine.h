@@ -53,8 +53,9 @@ public:
 
     // ---- Requests ----
     // Starts a request state and pumps messages until the engine is idle again; 0 when refused
-    // or when the run ended before the request did.
-    int RunRequest(std::uint8_t device, int state);
+    // or when the run ended before the request did. Virtual so the main window's tests can
+    // record the requests a card operation makes.
+    virtual int RunRequest(std::uint8_t device, int state);
     int SetDebug();
     // Programs the open firmware file into the card; 1 only when the whole file went in.
     int ProgramCard(int device);

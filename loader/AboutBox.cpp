@@ -14,8 +14,7 @@ TfrmAbout *frmAbout = nullptr;
 
 namespace {
 
-QLabel *MakeLabel(QWidget *owner, const char *name, const QString &text)
-{
+QLabel *MakeLabel(QWidget *owner, const char *name, const QString &text) {
     auto *label = new QLabel(text, owner);
     label->setObjectName(QString::fromLatin1(name));
     return label;
@@ -23,8 +22,8 @@ QLabel *MakeLabel(QWidget *owner, const char *name, const QString &text)
 
 } // namespace
 
-TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner)
-{
+TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner) {
+    frmAbout = this;
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About"));
     resize(388, 186);
@@ -66,8 +65,12 @@ TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner)
     FormCreate();
 }
 
-void TfrmAbout::FormCreate()
-{
+TfrmAbout::~TfrmAbout() {
+    if (frmAbout == this)
+        frmAbout = nullptr;
+}
+
+void TfrmAbout::FormCreate() {
     if (LoaderInterface != nullptr)
         lblLibraryVersion->setText(QString::fromLatin1(LoaderInterface->GetVersion()));
     const platform::VersionInfo version = platform::ProgramVersion();
@@ -76,4 +79,6 @@ void TfrmAbout::FormCreate()
     lblCopyRight->setText(version.legalCopyright);
 }
 
-void TfrmAbout::Button1Click() { accept(); }
+void TfrmAbout::Button1Click() {
+    accept();
+}

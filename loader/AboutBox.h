@@ -10,6 +10,7 @@ class TfrmAbout : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmAbout(QWidget *owner = nullptr);
+    ~TfrmAbout() override;
 
     void FormCreate();
     void Button1Click();
@@ -23,5 +24,5 @@ public:
     QPushButton *Button1;
 };
 
-// The box being shown, if any.
+// The box that exists now, if any.
 extern TfrmAbout *frmAbout;

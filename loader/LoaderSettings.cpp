@@ -17,8 +17,7 @@ namespace {
 const QString settingsKey = QStringLiteral("SOFTWARE\\Zandrel Inc.\\Quorvel");
 
 // A number read under its own guard: a failed read gives the default.
-int ReadNumber(platform::Registry &reg, const char *name, int fallback)
-{
+int ReadNumber(platform::Registry &reg, const char *name, int fallback) {
     try {
         return reg.ReadInteger(QString::fromLatin1(name));
     } catch (const std::exception &) {
@@ -26,8 +25,9 @@ int ReadNumber(platform::Registry &reg, const char *name, int fallback)
     }
 }
 
-void CentreOnScreen(QWidget *window)
-{
+// The window at its designed size in the middle of the screen.
+void CentreAtDesignedSize(QWidget *window) {
+    window->resize(798, 560);
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
@@ -36,14 +36,28 @@ void CentreOnScreen(QWidget *window)
     window->move(frame.topLeft());
 }
 
+// Stored bounds the user can see and grab: a real size, and a good part of the window on some
+// screen (a monitor unplugged since, or values edited by hand, must not hide the window).
+bool UsableBounds(const QRect &bounds) {
+    constexpr int smallest = 100;
+    if (bounds.width() < smallest || bounds.height() < smallest)
+        return false;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect seen = screen->availableGeometry().intersected(bounds);
+        if (seen.width() >= smallest && seen.height() >= smallest / 2 && seen.top() == bounds.top())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-void TMainForm::FormCreate()
-{
+void TMainForm::FormCreate() {
     PageControl1->setCurrentWidget(tsUser);
     PageControl1->tabBar()->setVisible(false);
 
-    const QString programFolder = QFileInfo(QApplication::applicationFilePath()).absolutePath() + QLatin1Char('/');
+    const QString programFolder =
+        QFileInfo(QApplication::applicationFilePath()).absolutePath() + QLatin1Char('/');
     platform::Registry &reg = *pclMyRegistry;
     if (reg.OpenKey(settingsKey, true)) {
         bInternalUse = ReadNumber(reg, "InternalUse", 0) != 0 ? 1 : 0;
@@ -63,39 +77,29 @@ void TMainForm::FormCreate()
         bLogging = ReadNumber(reg, "Logging", 0) != 0 ? 1 : 0;
         bTracing = ReadNumber(reg, "Tracing", 0) != 0 ? 1 : 0;
 
+        // One guard for the rest: on the first start the missing "Width" ends it here.
         try {
             editDebugLevel->setText(QString::number(iDebugLevel));
             editDebugLevel->setVisible(bInternalUse);
             lblDebugLevel->setVisible(bInternalUse);
             UpdateStatusBar();
             pclMyFileHistory.clear();
-            for (int i = 0; i < 10; ++i) {
-                QString entry;
-                try {
-                    entry = reg.ReadString(QStringLiteral("FileHistory%1").arg(i));
-                } catch (const std::exception &) {
-                    entry.clear(); // a number stored there is no file name
-                }
-                pclMyFileHistory.append(entry);
-            }
+            for (int i = 0; i < 10; ++i)
+                pclMyFileHistory.append(reg.ReadString(QStringLiteral("FileHistory%1").arg(i)));
             RebuildFileHistoryMenu();
             const int width = reg.ReadInteger(QStringLiteral("Width"));
             const int height = reg.ReadInteger(QStringLiteral("Height"));
             const int top = reg.ReadInteger(QStringLiteral("Top"));
             const int left = reg.ReadInteger(QStringLiteral("Left"));
             const QRect stored(left, top, width, height);
-            // A window stored off every screen, or too small to use, comes back centred instead.
-            bool visible = false;
-            for (const QScreen *screen : QGuiApplication::screens())
-                visible = visible || screen->availableGeometry().intersects(stored);
-            if (width < 100 || height < 100 || !visible)
-                throw std::runtime_error("stored window bounds unusable");
-            setGeometry(stored);
+            if (UsableBounds(stored))
+                setGeometry(stored);
+            else
+                CentreAtDesignedSize(this);
             if (bInternalUse && !pclMyFileHistory.value(0).isEmpty())
                 OpenHexFile(pclMyFileHistory.value(0));
         } catch (const std::exception &) {
-            resize(798, 560);
-            CentreOnScreen(this);
+            CentreAtDesignedSize(this);
         }
         reg.CloseKey();
     }
@@ -104,8 +108,7 @@ void TMainForm::FormCreate()
     UpdateActionStates();
 }
 
-void TMainForm::FormDestroy()
-{
+void TMainForm::FormDestroy() {
     if (bSettingsStored)
         return;
     bSettingsStored = true;
@@ -128,7 +131,7 @@ void TMainForm::FormDestroy()
                 reg.WriteString(QStringLiteral("FileHistory%1").arg(i), pclMyFileHistory.value(i));
             reg.CloseKey();
         }
-    } catch (const std::exception &) {
+    } catch (...) {
     }
     pclMyRegistry.reset();
     pclMyFileHistory.clear();

@@ -11,31 +11,37 @@
 namespace {
 
 const std::array<const char *, 44> writeFlashPlatforms = {
-    "SA-1100", "H8Q5",    "ZVX7",   "J3U6C",  "PXA250",  "MOLVEK",   "U6CD",   "tlvp-q",  "BEXNOR", "ZJ7",     "ZJ7KOL",
-    "ZJ736",   "P3H5",    "P3H5F",  "KTR557", "KTR557T", "KTR531",   "KTR536", "KTR536k", "KTR557F", "VOKTLRM", "VOKTLRX",
-    "WZX",     "KZX",     "Drusk",  "TRNA6",  "P3WH8",   "P3WH8Q",   "P3WH8Y", "Q8tlvp",  "ARM",    "Varnholt", "KTRPOND",
-    "Q8BXN",   "KTR567",  "KTR521", "GARVO9", "P8TB",    "KTR933",   "KTR933W", "KTR933P", "KTR953", "KTR953T", "KTR537"};
+    "SA-1100", "H8Q5",    "ZVX7",    "J3U6C",   "PXA250",   "MOLVEK",  "U6CD",    "tlvp-q", "BEXNOR",
+    "ZJ7",     "ZJ7KOL",  "ZJ736",   "P3H5",    "P3H5F",    "KTR557",  "KTR557T", "KTR531", "KTR536",
+    "KTR536k", "KTR557F", "VOKTLRM", "VOKTLRX", "WZX",      "KZX",     "Drusk",   "TRNA6",  "P3WH8",
+    "P3WH8Q",  "P3WH8Y",  "Q8tlvp",  "ARM",     "Varnholt", "KTRPOND", "Q8BXN",   "KTR567", "KTR521",
+    "GARVO9",  "P8TB",    "KTR933",  "KTR933W", "KTR933P",  "KTR953",  "KTR953T", "KTR537"};
 
-const std::array<const char *, 6> applicationProgramGroup = {"MOLVEK", "BEXNOR", "WZX", "KZX", "Drusk", "Q8BXN"};
+const std::array<const char *, 6> applicationProgramGroup = {"MOLVEK", "BEXNOR", "WZX",
+                                                             "KZX",    "Drusk",  "Q8BXN"};
 
-template <std::size_t N> bool InList(const std::array<const char *, N> &list, const std::string &name)
-{
+template <std::size_t N> bool InList(const std::array<const char *, N> &list, const std::string &name) {
     for (const char *entry : list)
         if (name == entry)
             return true;
     return false;
 }
 
-bool BeginsWith(const std::string &text, const char *prefix) { return text.rfind(prefix, 0) == 0; }
+bool BeginsWith(const std::string &text, const char *prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
-std::string Text(const QLineEdit *edit) { return edit->text().toStdString(); }
+std::string Text(const QLineEdit *edit) {
+    return edit->text().toStdString();
+}
 
-std::string Trimmed(const QLineEdit *edit) { return edit->text().trimmed().toStdString(); }
+std::string Trimmed(const QLineEdit *edit) {
+    return edit->text().trimmed().toStdString();
+}
 
 } // namespace
 
-int TMainForm::ConnectToCard()
-{
+int TMainForm::ConnectToCard() {
     TLoaderInterface &engine = *LoaderInterface;
     sFileName = QString::fromLocal8Bit(engine.GetFilename().c_str());
     UpdateActionStates();
@@ -44,10 +50,10 @@ int TMainForm::ConnectToCard()
     const std::string filePlatform = engine.GetFilePlatform();
     const std::string intended = engine.GetIntendedPlatform();
     const std::string cardPlatform = engine.GetCardPlatform();
-    if (engine.IsAborted() ||
-        (state == SS_STATE_IDLE &&
-         (filePlatform != intended || (intended == "ARM" && cardPlatform != "SA-1100" && cardPlatform != "PXA250") ||
-          engine.GetComPort() != iPort)))
+    if (engine.IsAborted() || (state == SS_STATE_IDLE && (filePlatform != intended ||
+                                                          (intended == "ARM" && cardPlatform != "SA-1100" &&
+                                                           cardPlatform != "PXA250") ||
+                                                          engine.GetComPort() != iPort)))
         state = SS_STATE_STARTUP;
 
     if (state == SS_STATE_IDLE) {
@@ -96,16 +102,14 @@ int TMainForm::ConnectToCard()
     return engine.GetLoaderState();
 }
 
-void TMainForm::aiWriteFlashExecute()
-{
+void TMainForm::aiWriteFlashExecute() {
     // Called from the window only when nothing else runs; a script calls it for LOAD and UPDATE.
     if (IsOperationRunning() && !bScriptRunning)
         return;
     RunOperation([this] { WriteFlash(); });
 }
 
-void TMainForm::WriteFlash()
-{
+void TMainForm::WriteFlash() {
     TLoaderInterface &engine = *LoaderInterface;
     sFileName = QString::fromLocal8Bit(engine.GetFilename().c_str());
     bBusy = 1;
@@ -113,8 +117,7 @@ void TMainForm::WriteFlash()
     // Every way out, an exception included, ends the busy state.
     struct BusyGuard {
         TMainForm &form;
-        ~BusyGuard()
-        {
+        ~BusyGuard() {
             form.bBusy = 0;
             form.UpdateActionStates();
         }
@@ -141,10 +144,11 @@ void TMainForm::WriteFlash()
         cardSW = engine.GetSWPlatform(iTargetCardID);
     if (filePlatform != "zqx5" && engine.GetNumCards(0) > 1 && destination != cardSW &&
         !(destination == "TWYN" && cardSW == "3.00")) {
-        LogLine(QStringLiteral("Software Platform Incorrect - File is for %1, target board %2 is %3. Aborted.")
-                    .arg(QString::fromStdString(destination))
-                    .arg(iTargetCardID)
-                    .arg(QString::fromStdString(cardSW)));
+        LogLine(
+            QStringLiteral("Software Platform Incorrect - File is for %1, target board %2 is %3. Aborted.")
+                .arg(QString::fromStdString(destination))
+                .arg(iTargetCardID)
+                .arg(QString::fromStdString(cardSW)));
         engine.ResetCard();
         engine.Shutdown();
         LogLine(QStringLiteral("Aborted."));
@@ -181,7 +185,8 @@ void TMainForm::WriteFlash()
         if (type == "NVM") {
             engine.RequestResetNVM(0);
             programAfterwards = true;
-        } else if (BeginsWith(type, "FPGA") && (filePlatform == "KTR567" || BeginsWith(filePlatform, "KTR9"))) {
+        } else if (BeginsWith(type, "FPGA") &&
+                   (filePlatform == "KTR567" || BeginsWith(filePlatform, "KTR9"))) {
             if (BeginsWith(card, "P8TB")) {
                 engine.LogMessage("*** Programming CPLD not supported on P8TB ***");
             } else if (engine.CheckForOptiLoad(1)) {

@@ -1,5 +1,7 @@
 #include "comset.h"
 
+#include "ExceptionApplication.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,14 +11,14 @@
 
 namespace {
 
-const char *const downloadRates[] = {"300",    "1200",   "2400",   "4800",    "9600",    "19200",
-                                     "38400",  "57600",  "115200", "230400",  "460800",  "868100",
+const char *const downloadRates[] = {"300",    "1200",    "2400",    "4800",    "9600",    "19200",
+                                     "38400",  "57600",   "115200",  "230400",  "460800",  "868100",
                                      "921600", "1116100", "1302100", "1562500", "1953125", "2604165"};
-const char *const connectRates[] = {"BREAK", "300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+const char *const connectRates[] = {"BREAK", "300",   "1200",  "2400",  "4800",
+                                    "9600",  "19200", "38400", "57600", "115200"};
 
 QComboBox *AddList(QGridLayout *grid, QWidget *owner, int row, const char *labelName, const char *caption,
-                   const char *listName)
-{
+                   const char *listName) {
     auto *label = new QLabel(QString::fromLatin1(caption), owner);
     label->setObjectName(QString::fromLatin1(labelName));
     auto *list = new QComboBox(owner);
@@ -28,24 +30,22 @@ QComboBox *AddList(QGridLayout *grid, QWidget *owner, int row, const char *label
 }
 
 // Selects the first item whose text is exactly the wanted one; none when nothing matches.
-void SelectByText(QComboBox *list, const QString &text)
-{
+void SelectByText(QComboBox *list, const QString &text) {
     list->setCurrentIndex(list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
-int SelectedRate(const QComboBox *list)
-{
+int SelectedRate(const QComboBox *list) {
     bool ok = false;
     const int rate = list->currentText().toInt(&ok);
     if (list->currentIndex() < 0 || !ok)
-        throw std::invalid_argument("'" + list->currentText().toStdString() + "' is not a valid integer value");
+        throw std::invalid_argument("'" + list->currentText().toStdString() +
+                                    "' is not a valid integer value");
     return rate;
 }
 
 } // namespace
 
-TPortSetup::TPortSetup(QWidget *owner) : QDialog(owner)
-{
+TPortSetup::TPortSetup(QWidget *owner) : QDialog(owner) {
     setObjectName(QStringLiteral("PortSetup"));
     setWindowTitle(QStringLiteral("Com Port Setup"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -72,37 +72,43 @@ TPortSetup::TPortSetup(QWidget *owner) : QDialog(owner)
     buttons->addWidget(pclMyOKButton);
     buttons->addWidget(pclMyCancelButton);
     grid->addLayout(buttons, 3, 0, 1, 2);
-    connect(pclMyOKButton, &QPushButton::clicked, this, &TPortSetup::OKButtonClick);
+    // A list without a selection fails the conversion: the box shows it and the dialog stays open.
+    connect(pclMyOKButton, &QPushButton::clicked, this, [this] {
+        try {
+            OKButtonClick();
+        } catch (...) {
+            platform::ExceptionApplication::ShowException(std::current_exception());
+        }
+    });
     connect(pclMyCancelButton, &QPushButton::clicked, this, &TPortSetup::pclMyCancelButtonClick);
 }
 
-void TPortSetup::SetDownloadBaud(int rate)
-{
+void TPortSetup::SetDownloadBaud(int rate) {
     iDownloadBaud = rate;
     SelectByText(pclMyDownloadBaudrateBox, QString::number(rate));
 }
 
-void TPortSetup::SetConnectBaud(int rate)
-{
+void TPortSetup::SetConnectBaud(int rate) {
     iConnectBaud = rate;
     SelectByText(pclMyConnectBaudrateBox, rate == 0 ? QStringLiteral("BREAK") : QString::number(rate));
 }
 
-void TPortSetup::SetComPort(int port)
-{
+void TPortSetup::SetComPort(int port) {
     iComPort = port;
     pclMyComPortBox->setCurrentIndex(port >= 1 && port <= 50 ? port - 1 : -1);
 }
 
-void TPortSetup::OKButtonClick()
-{
-    // A list without a selection raises before anything changes, so the dialog stays open.
+void TPortSetup::OKButtonClick() {
+    // A list without a selection raises before anything changes.
     const int download = SelectedRate(pclMyDownloadBaudrateBox);
-    const int connect = pclMyConnectBaudrateBox->currentIndex() == 0 ? 0 : SelectedRate(pclMyConnectBaudrateBox);
+    const int connect =
+        pclMyConnectBaudrateBox->currentIndex() == 0 ? 0 : SelectedRate(pclMyConnectBaudrateBox);
     iDownloadBaud = download;
     iConnectBaud = connect;
     iComPort = pclMyComPortBox->currentIndex() + 1;
     accept();
 }
 
-void TPortSetup::pclMyCancelButtonClick() { reject(); }
+void TPortSetup::pclMyCancelButtonClick() {
+    reject();
+}

@@ -30,14 +30,12 @@ TLoaderInterface *LoaderInterface = nullptr;
 
 // ---- Engine callbacks ------------------------------------------------------------------------
 
-void MainOnStart()
-{
+void MainOnStart() {
     if (MainForm)
         MainForm->Memo1->clear();
 }
 
-void MainOnMessage(const char *text)
-{
+void MainOnMessage(const char *text) {
     if (!MainForm || text == nullptr || *text == '\0')
         return;
     QString line = QString::fromLocal8Bit(text);
@@ -45,24 +43,21 @@ void MainOnMessage(const char *text)
     MainForm->LogLine(line);
 }
 
-void MainOnProgressRange(int n)
-{
+void MainOnProgressRange(int n) {
     if (!MainForm)
         return;
     MainForm->ProgressBar1->setRange(0, n);
     MainForm->ProgressBar1->setValue(0);
 }
 
-void MainOnProgress(int n)
-{
+void MainOnProgress(int n) {
     if (MainForm)
         MainForm->ProgressBar1->setValue(n);
 }
 
 void MainOnComplete(int) {}
 
-void MainOnAbortRequest(int code)
-{
+void MainOnAbortRequest(int code) {
     if (!MainForm)
         return;
     MainForm->LogLine(QStringLiteral("HandleAbort : %1").arg(code));
@@ -75,8 +70,7 @@ void MainOnAbortRequest(int code)
 
 namespace {
 
-QLineEdit *ReadOnlyEdit(QWidget *owner, const char *name)
-{
+QLineEdit *ReadOnlyEdit(QWidget *owner, const char *name) {
     auto *edit = new QLineEdit(owner);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setReadOnly(true);
@@ -86,15 +80,13 @@ QLineEdit *ReadOnlyEdit(QWidget *owner, const char *name)
     return edit;
 }
 
-QLabel *NamedLabel(QWidget *owner, const char *name, const char *text)
-{
+QLabel *NamedLabel(QWidget *owner, const char *name, const char *text) {
     auto *label = new QLabel(QString::fromLatin1(text), owner);
     label->setObjectName(QString::fromLatin1(name));
     return label;
 }
 
-QAction *MakeAction(QObject *owner, const char *name, const QString &caption, const QString &hint = {})
-{
+QAction *MakeAction(QObject *owner, const char *name, const QString &caption, const QString &hint = {}) {
     auto *action = new QAction(caption, owner);
     action->setObjectName(QString::fromLatin1(name));
     if (!hint.isEmpty()) {
@@ -106,20 +98,19 @@ QAction *MakeAction(QObject *owner, const char *name, const QString &caption, co
 
 // A push button that stands for an action: its click triggers the action and it follows the
 // action's enabled state.
-QPushButton *ActionButton(QWidget *owner, const char *name, const QString &caption, QAction *action)
-{
+QPushButton *ActionButton(QWidget *owner, const char *name, const QString &caption, QAction *action) {
     auto *button = new QPushButton(caption, owner);
     button->setObjectName(QString::fromLatin1(name));
     QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
-    QObject::connect(action, &QAction::changed, button, [button, action] { button->setEnabled(action->isEnabled()); });
+    QObject::connect(action, &QAction::changed, button,
+                     [button, action] { button->setEnabled(action->isEnabled()); });
     button->setEnabled(action->isEnabled());
     return button;
 }
 
 // Each handler catches what it raises and shows it, so no exception unwinds through Qt or
 // through a nested message pump.
-template <typename Handler> void Guarded(Handler handler)
-{
+template <typename Handler> void Guarded(Handler handler) {
     try {
         handler();
     } catch (...) {
@@ -129,8 +120,7 @@ template <typename Handler> void Guarded(Handler handler)
 
 } // namespace
 
-TMainForm::TMainForm(QWidget *owner) : QMainWindow(owner)
-{
+TMainForm::TMainForm(QWidget *owner) : QMainWindow(owner) {
     MainForm = this;
     BuildActions();
     BuildWindow();
@@ -152,19 +142,20 @@ TMainForm::TMainForm(QWidget *owner) : QMainWindow(owner)
     FormCreate();
 }
 
-TMainForm::~TMainForm()
-{
+TMainForm::~TMainForm() {
     FormDestroy();
     if (MainForm == this)
         MainForm = nullptr;
 }
 
-void TMainForm::BuildActions()
-{
-    aiFileOpen = MakeAction(this, "aiFileOpen", QStringLiteral("File &Open..."), QStringLiteral("Open a HEX file"));
+void TMainForm::BuildActions() {
+    aiFileOpen =
+        MakeAction(this, "aiFileOpen", QStringLiteral("File &Open..."), QStringLiteral("Open a HEX file"));
     aiOpenScriptFile = MakeAction(this, "aiOpenScriptFile", QStringLiteral("Open &Script File..."));
-    aiWriteFlash = MakeAction(this, "aiWriteFlash", QStringLiteral("&Write Flash..."), QStringLiteral("Write file to flash"));
-    aiRunScript = MakeAction(this, "aiRunScript", QStringLiteral("Run Script"), QStringLiteral("Run a loader script"));
+    aiWriteFlash = MakeAction(this, "aiWriteFlash", QStringLiteral("&Write Flash..."),
+                              QStringLiteral("Write file to flash"));
+    aiRunScript =
+        MakeAction(this, "aiRunScript", QStringLiteral("Run Script"), QStringLiteral("Run a loader script"));
     aiQueryCard = MakeAction(this, "aiQueryCard", QStringLiteral("Query Card"));
     aiAbort = MakeAction(this, "aiAbort", QStringLiteral("Abort"));
     aiCommSettings = MakeAction(this, "aiCommSettings", QStringLiteral("COM Settings..."));
@@ -173,16 +164,18 @@ void TMainForm::BuildActions()
     aiExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
 
     connect(aiFileOpen, &QAction::triggered, this, [this] { Guarded([this] { aiFileOpenExecute(); }); });
-    connect(aiOpenScriptFile, &QAction::triggered, this, [this] { Guarded([this] { aiOpenScriptFileExecute(); }); });
+    connect(aiOpenScriptFile, &QAction::triggered, this,
+            [this] { Guarded([this] { aiOpenScriptFileExecute(); }); });
     connect(aiWriteFlash, &QAction::triggered, this, [this] { Guarded([this] { aiWriteFlashExecute(); }); });
     connect(aiRunScript, &QAction::triggered, this, [this] { Guarded([this] { aiRunScriptExecute(); }); });
     connect(aiQueryCard, &QAction::triggered, this, [this] { Guarded([this] { aiQueryCardExecute(); }); });
     connect(aiAbort, &QAction::triggered, this, [this] { Guarded([this] { aiAbortExecute(); }); });
-    connect(aiCommSettings, &QAction::triggered, this, [this] { Guarded([this] { aiCommSettingsExecute(); }); });
+    connect(aiCommSettings, &QAction::triggered, this,
+            [this] { Guarded([this] { aiCommSettingsExecute(); }); });
     connect(aiAboutBox, &QAction::triggered, this, [this] { Guarded([this] { aiAboutBoxExecute(); }); });
     connect(aiExit, &QAction::triggered, this, [this] { Guarded([this] { aiExitExecute(); }); });
-    for (QAction *action : {aiFileOpen, aiOpenScriptFile, aiWriteFlash, aiRunScript, aiQueryCard, aiAbort, aiCommSettings,
-                            aiAboutBox, aiExit})
+    for (QAction *action : {aiFileOpen, aiOpenScriptFile, aiWriteFlash, aiRunScript, aiQueryCard, aiAbort,
+                            aiCommSettings, aiAboutBox, aiExit})
         addAction(action);
 
     Timer1 = new QTimer(this);
@@ -190,8 +183,7 @@ void TMainForm::BuildActions()
     connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
 }
 
-void TMainForm::BuildWindow()
-{
+void TMainForm::BuildWindow() {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Quorvel"));
     resize(798, 560);
@@ -217,6 +209,9 @@ void TMainForm::BuildWindow()
     centralLayout->setContentsMargins(0, 0, 0, 0);
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    // One page and no tabs: neither a tab bar nor a frame takes room.
+    PageControl1->setDocumentMode(true);
+    PageControl1->setTabBarAutoHide(true);
     tsUser = new QWidget(PageControl1);
     tsUser->setObjectName(QStringLiteral("tsUser"));
     PageControl1->addTab(tsUser, QStringLiteral("User"));
@@ -228,7 +223,9 @@ void TMainForm::BuildWindow()
     centralLayout->addWidget(ProgressBar1);
     setCentralWidget(central);
 
+    // Tight spacing so that everything fits the window's designed 798 by 560.
     auto *page = new QHBoxLayout(tsUser);
+    page->setContentsMargins(4, 2, 4, 2);
     Memo1 = new QPlainTextEdit(tsUser);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
@@ -240,6 +237,8 @@ void TMainForm::BuildWindow()
     Panel2->setFixedWidth(349);
     page->addWidget(Panel2);
     auto *panel = new QVBoxLayout(Panel2);
+    panel->setContentsMargins(0, 0, 0, 0);
+    panel->setSpacing(4);
     BitBtn2 = ActionButton(Panel2, "BitBtn2", QStringLiteral("Write Flash"), aiWriteFlash);
     BitBtn1 = ActionButton(Panel2, "BitBtn1", QStringLiteral("Run Script"), aiRunScript);
     BitBtn4 = ActionButton(Panel2, "BitBtn4", QStringLiteral("Query Card"), aiQueryCard);
@@ -250,16 +249,19 @@ void TMainForm::BuildWindow()
     GroupBox2 = new QGroupBox(QStringLiteral("Card Properties"), Panel2);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     auto *card = new QGridLayout(GroupBox2);
+    card->setContentsMargins(6, 2, 6, 4);
+    card->setVerticalSpacing(2);
     struct Row {
         QLineEdit **edit;
         const char *name;
         const char *caption;
     };
     int row = 0;
-    for (const Row &r : {Row{&editPSN, "editPSN", "PSN:"}, Row{&editEnclosurePSN, "editEnclosurePSN", "Enclosure:"},
-                         Row{&editOSN, "editOSN", "OSN:"}, Row{&editHWRev, "editHWRev", "HW Rev:"},
-                         Row{&editMAC1, "editMAC1", "MAC1:"}, Row{&editMAC2, "editMAC2", "MAC2:"},
-                         Row{&editMAC3, "editMAC3", "MAC3:"}}) {
+    for (const Row &r :
+         {Row{&editPSN, "editPSN", "PSN:"}, Row{&editEnclosurePSN, "editEnclosurePSN", "Enclosure:"},
+          Row{&editOSN, "editOSN", "OSN:"}, Row{&editHWRev, "editHWRev", "HW Rev:"},
+          Row{&editMAC1, "editMAC1", "MAC1:"}, Row{&editMAC2, "editMAC2", "MAC2:"},
+          Row{&editMAC3, "editMAC3", "MAC3:"}}) {
         *r.edit = ReadOnlyEdit(GroupBox2, r.name);
         card->addWidget(new QLabel(QString::fromLatin1(r.caption), GroupBox2), row, 0);
         card->addWidget(*r.edit, row++, 1);
@@ -269,9 +271,12 @@ void TMainForm::BuildWindow()
     GroupBox1 = new QGroupBox(QStringLiteral("Hex File Properties"), Panel2);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto *file = new QGridLayout(GroupBox1);
+    file->setContentsMargins(6, 2, 6, 4);
+    file->setVerticalSpacing(2);
     row = 0;
     for (const Row &r : {Row{&editFilePlatform, "editFilePlatform", "Platform:"},
-                         Row{&editFileType, "editFileType", "Type:"}, Row{&editFileVersion, "editFileVersion", "Version:"}}) {
+                         Row{&editFileType, "editFileType", "Type:"},
+                         Row{&editFileVersion, "editFileVersion", "Version:"}}) {
         *r.edit = ReadOnlyEdit(GroupBox1, r.name);
         file->addWidget(new QLabel(QString::fromLatin1(r.caption), GroupBox1), row, 0);
         file->addWidget(*r.edit, row++, 1);
@@ -279,6 +284,7 @@ void TMainForm::BuildWindow()
     panel->addWidget(GroupBox1);
 
     auto *ids = new QGridLayout;
+    ids->setVerticalSpacing(2);
     lblDebugLevel = NamedLabel(Panel2, "lblDebugLevel", "Debug Level: ");
     editDebugLevel = ReadOnlyEdit(Panel2, "editDebugLevel");
     lblTargetCard = NamedLabel(Panel2, "lblTargetCard", "Target Card ID:");
@@ -311,8 +317,7 @@ void TMainForm::BuildWindow()
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
 }
 
-void TMainForm::BuildMenus()
-{
+void TMainForm::BuildMenus() {
     N1 = menuBar()->addMenu(QStringLiteral("&File"));
     N1->setObjectName(QStringLiteral("N1"));
     N1->addAction(aiFileOpen);
@@ -329,11 +334,13 @@ void TMainForm::BuildMenus()
     Settings1->addAction(aiCommSettings);
     Options1 = Settings1->addMenu(QStringLiteral("Options"));
     Options1->setObjectName(QStringLiteral("Options1"));
+    Options1->setToolTipsVisible(true); // the Optimized Loading item's hint
     cbOptimizedLoading = Options1->addAction(QStringLiteral("Optimized Loading"));
     cbOptimizedLoading->setObjectName(QStringLiteral("cbOptimizedLoading"));
     cbOptimizedLoading->setCheckable(true);
     cbOptimizedLoading->setChecked(true);
-    cbOptimizedLoading->setToolTip(QStringLiteral("Skips Erase/Reload if desired software matchs software currently on card"));
+    cbOptimizedLoading->setToolTip(
+        QStringLiteral("Skips Erase/Reload if desired software matchs software currently on card"));
     cbOptimizedLoading->setStatusTip(cbOptimizedLoading->toolTip());
     // The menu item toggles its check itself; the handler keeps the flag's meaning in one place.
     connect(cbOptimizedLoading, &QAction::triggered, this, [this] { cbOptimizedLoadingClick(); });
@@ -345,10 +352,11 @@ void TMainForm::BuildMenus()
 
 // ---- Window rules ----------------------------------------------------------------------------
 
-void TMainForm::LogLine(const QString &text) { Memo1->appendPlainText(text); }
+void TMainForm::LogLine(const QString &text) {
+    Memo1->appendPlainText(text);
+}
 
-void TMainForm::UpdateActionStates()
-{
+void TMainForm::UpdateActionStates() {
     // A running operation pumps messages while it waits; nothing may start a second one inside it.
     const bool busy = bBusy || IsOperationRunning();
     aiRunScript->setEnabled(!busy && !ScriptFileOpenDlgFileName.isEmpty());
@@ -356,7 +364,8 @@ void TMainForm::UpdateActionStates()
     aiOpenScriptFile->setEnabled(!busy);
     aiWriteFlash->setEnabled(!busy && !sFileName.isEmpty() && bFileAccepted);
     aiQueryCard->setEnabled(!busy);
-    const QString type = LoaderInterface ? QString::fromLatin1(LoaderInterface->GetFileApplicationType()) : QString();
+    const QString type =
+        LoaderInterface ? QString::fromLatin1(LoaderInterface->GetFileApplicationType()) : QString();
     aiAbort->setEnabled(busy && !type.startsWith(QLatin1String("BOOT")));
     for (QAction *item : fileHistoryItems)
         item->setEnabled(!busy);
@@ -365,30 +374,29 @@ void TMainForm::UpdateActionStates()
         w->setVisible(true);
 }
 
-void TMainForm::UpdateStatusBar()
-{
+void TMainForm::UpdateStatusBar() {
     StatusPanels[0]->setText(QStringLiteral("COM: %1").arg(iPort));
-    StatusPanels[1]->setText(QStringLiteral("Connect: %1")
-                                 .arg(iConnectrate == 0 ? QStringLiteral("BREAK") : QString::number(iConnectrate)));
+    StatusPanels[1]->setText(
+        QStringLiteral("Connect: %1")
+            .arg(iConnectrate == 0 ? QStringLiteral("BREAK") : QString::number(iConnectrate)));
     StatusPanels[2]->setText(QStringLiteral("Download: %1").arg(iBaudrate));
 }
 
-void TMainForm::ResetBusyState()
-{
+void TMainForm::ResetBusyState() {
     bBusy = 0;
     bScriptRunning = 0;
     bScriptAbort = 1;
     UpdateActionStates();
 }
 
-bool TMainForm::OpenHexFile(const QString &fileName)
-{
+bool TMainForm::OpenHexFile(QString fileName) {
     sFileName = fileName;
     LogLine(fileName);
     bFileAccepted = LoaderInterface->SetFileName(fileName.toLocal8Bit().constData()) ? 1 : 0;
     if (!bFileAccepted)
         return false;
-    if (!LoaderInterface->IsSWPlatformValid(LoaderInterface->GetCardPlatform()) && LoaderInterface->GetDebug() == 255) {
+    if (!LoaderInterface->IsSWPlatformValid(LoaderInterface->GetCardPlatform()) &&
+        LoaderInterface->GetDebug() == 255) {
         LoaderInterface->LogMessage("Software is invalid for platform!!");
         LoaderInterface->LogMessage(LoaderInterface->GetFilePlatform());
         LoaderInterface->LogMessage(LoaderInterface->GetCardPlatform());
@@ -414,8 +422,7 @@ bool TMainForm::OpenHexFile(const QString &fileName)
     return true;
 }
 
-void TMainForm::RebuildFileHistoryMenu()
-{
+void TMainForm::RebuildFileHistoryMenu() {
     // The clicked item may be one of these; it is released once its click has been handled.
     for (QAction *item : fileHistoryItems) {
         N1->removeAction(item);
@@ -428,14 +435,14 @@ void TMainForm::RebuildFileHistoryMenu()
         auto *item = new QAction(pclMyFileHistory[i], N1);
         item->setObjectName(QStringLiteral("FileHistory%1").arg(fileHistoryItems.size()));
         item->setEnabled(!(bBusy || IsOperationRunning()));
-        connect(item, &QAction::triggered, this, [this, item] { Guarded([this, item] { FileHistoryClick(item); }); });
+        connect(item, &QAction::triggered, this,
+                [this, item] { Guarded([this, item] { FileHistoryClick(item); }); });
         N1->addAction(item);
         fileHistoryItems.append(item);
     }
 }
 
-void TMainForm::FileHistoryClick(QAction *item)
-{
+void TMainForm::FileHistoryClick(QAction *item) {
     if (bBusy || IsOperationRunning())
         return;
     // Item k of the menu stands for the k-th non-empty entry of the list.
@@ -456,8 +463,7 @@ void TMainForm::FileHistoryClick(QAction *item)
 
 // ---- Small actions ---------------------------------------------------------------------------
 
-void TMainForm::aiFileOpenExecute()
-{
+void TMainForm::aiFileOpenExecute() {
     if (bBusy || IsOperationRunning())
         return;
     if (HexFileOpenDlgInitialDir.isEmpty())
@@ -466,8 +472,9 @@ void TMainForm::aiFileOpenExecute()
     request.caption = QStringLiteral("Open");
     request.directory = HexFileOpenDlgInitialDir;
     request.defaultSuffix = QStringLiteral("hex");
-    request.filter = QStringLiteral("All Hex Files (*.HEX, *.SHEX) (*.hex *.shex *.HEX *.SHEX);;"
-                                    "Hex Files (*.HEX) (*.hex *.HEX);;Signed Hex Files (*.SHEX) (*.shex *.SHEX)");
+    request.filter =
+        QStringLiteral("All Hex Files (*.HEX, *.SHEX) (*.hex *.shex *.HEX *.SHEX);;"
+                       "Hex Files (*.HEX) (*.hex *.HEX);;Signed Hex Files (*.SHEX) (*.shex *.SHEX)");
     const QString chosen = platform::ShowFileDialog(request);
     if (chosen.isEmpty())
         return;
@@ -475,13 +482,12 @@ void TMainForm::aiFileOpenExecute()
         UpdateActionStates();
 }
 
-void TMainForm::aiCommSettingsExecute()
-{
+void TMainForm::aiCommSettingsExecute() {
     TPortSetup dialog;
     dialog.SetDownloadBaud(iBaudrate);
     dialog.SetConnectBaud(iConnectrate);
     dialog.SetComPort(iPort);
-    if (dialog.exec() == QDialog::Accepted) {
+    if (platform::ShowModalDialog(dialog) == QDialog::Accepted) {
         iPort = dialog.GetComPort();
         iBaudrate = dialog.GetDownloadBaud();
         iConnectrate = dialog.GetConnectBaud();
@@ -489,23 +495,24 @@ void TMainForm::aiCommSettingsExecute()
     }
 }
 
-void TMainForm::aiAbortExecute() { LoaderInterface->Abort(); }
-
-void TMainForm::aiAboutBoxExecute()
-{
-    TfrmAbout box(this);
-    box.exec();
+void TMainForm::aiAbortExecute() {
+    LoaderInterface->Abort();
 }
 
-void TMainForm::aiExitExecute() { close(); }
+void TMainForm::aiAboutBoxExecute() {
+    TfrmAbout box(this);
+    platform::ShowModalDialog(box);
+}
 
-void TMainForm::cbOptimizedLoadingClick()
-{
+void TMainForm::aiExitExecute() {
+    close();
+}
+
+void TMainForm::cbOptimizedLoadingClick() {
     // Qt has already toggled the check; nothing else depends on the click.
 }
 
-void TMainForm::showEvent(QShowEvent *event)
-{
+void TMainForm::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
     if (!bShown) {
         bShown = true;
@@ -513,14 +520,12 @@ void TMainForm::showEvent(QShowEvent *event)
     }
 }
 
-void TMainForm::FormShow()
-{
+void TMainForm::FormShow() {
     TfrmAbout box(this);
     StatusPanels[3]->setText(box.lblVersion->text() + QStringLiteral("      "));
 }
 
-void TMainForm::closeEvent(QCloseEvent *event)
-{
+void TMainForm::closeEvent(QCloseEvent *event) {
     if (IsOperationRunning()) {
         // The operation waits inside a message pump: end it first, quit once it has unwound.
         bQuitPending = true;
@@ -533,8 +538,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
     QApplication::quit();
 }
 
-void TMainForm::RunOperation(const std::function<void()> &body)
-{
+void TMainForm::RunOperation(const std::function<void()> &body) {
     ++iOperationDepth;
     UpdateActionStates();
     try {
@@ -550,14 +554,12 @@ void TMainForm::RunOperation(const std::function<void()> &body)
     FinishPendingQuit();
 }
 
-void TMainForm::FinishPendingQuit()
-{
+void TMainForm::FinishPendingQuit() {
     if (bQuitPending && !IsOperationRunning())
         QTimer::singleShot(0, this, [this] { close(); });
 }
 
-int TMainForm::StrToInt(const QString &text)
-{
+int TMainForm::StrToInt(const QString &text) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     if (!ok)
@@ -565,8 +567,7 @@ int TMainForm::StrToInt(const QString &text)
     return value;
 }
 
-int TMainForm::TargetCardID(const QString &text)
-{
+int TMainForm::TargetCardID(const QString &text) {
     const int value = StrToInt(text);
     if (value < 0 || value > 14)
         throw std::out_of_range("Target card ID " + std::to_string(value) + " is out of range (0 to 14)");

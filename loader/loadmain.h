@@ -36,7 +36,8 @@ public:
     void FormShow();
     void FormDestroy();
 
-    bool OpenHexFile(const QString &fileName);
+    // Takes its own copy of the name: callers pass entries of the list it reorders.
+    bool OpenHexFile(QString fileName);
     void UpdateActionStates();
     void UpdateStatusBar();
     void ResetBusyState();

@@ -3,8 +3,7 @@
 
 #include <memory>
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     platform::ExceptionApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setOrganizationName(QStringLiteral("Zandrel Inc."));

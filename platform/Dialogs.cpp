@@ -9,6 +9,7 @@ namespace {
 
 MessageHandler messageHandler;
 FileDialogHandler fileDialogHandler;
+ModalDialogHandler modalDialogHandler;
 
 MessageResult RealMessageBox(const MessageRequest &request) {
     QMessageBox box;
@@ -76,12 +77,20 @@ QString ShowFileDialog(const FileDialogRequest &request) {
     return fileDialogHandler ? fileDialogHandler(request) : RealFileDialog(request);
 }
 
+int ShowModalDialog(QDialog &dialog) {
+    return modalDialogHandler ? modalDialogHandler(dialog) : dialog.exec();
+}
+
 void SetMessageHandler(MessageHandler handler) {
     messageHandler = std::move(handler);
 }
 
 void SetFileDialogHandler(FileDialogHandler handler) {
     fileDialogHandler = std::move(handler);
+}
+
+void SetModalDialogHandler(ModalDialogHandler handler) {
+    modalDialogHandler = std::move(handler);
 }
 
 void ShowMessage(const QString &text, const QString &caption) {

@@ -2,6 +2,7 @@
 #include <QString>
 #include <functional>
 
+class QDialog;
 class QWidget;
 
 namespace platform {
@@ -29,15 +30,20 @@ struct FileDialogRequest {
 };
 
 using MessageHandler = std::function<MessageResult(const MessageRequest &)>;
+// Gets a dialog ready to show; returns its result (QDialog::Accepted or Rejected).
+using ModalDialogHandler = std::function<int(QDialog &)>;
 // Returns the chosen file name, or an empty text when the user cancelled.
 using FileDialogHandler = std::function<QString(const FileDialogRequest &)>;
 
 MessageResult ShowMessageBox(const MessageRequest &request);
 QString ShowFileDialog(const FileDialogRequest &request);
+// Shows one of the programs' own dialogs modally and returns its result.
+int ShowModalDialog(QDialog &dialog);
 
 // Install a handler for the calls above; an empty function restores the real dialogs.
 void SetMessageHandler(MessageHandler handler);
 void SetFileDialogHandler(FileDialogHandler handler);
+void SetModalDialogHandler(ModalDialogHandler handler);
 
 // Shortcuts for the common boxes.
 void ShowMessage(const QString &text, const QString &caption = {});

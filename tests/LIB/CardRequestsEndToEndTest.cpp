@@ -1,0 +1,184 @@
+// The facade's card requests and its failure paths against the card stand-in over a real
+// pseudo-terminal: what is refused sends nothing, and what fails is reported as a failure.
+#include "CardStandInFixture.h"
+
+using namespace cardtest;
+
+namespace {
+
+class CardRequests : public CardTest {
+protected:
+    int Requests() {
+        auto hold = card->SecondStage().Lock();
+        return static_cast<int>(card->SecondStage().requests.size());
+    }
+    void Link(const std::string &file) { ASSERT_EQ(loader->EstablishLink(Write(file).c_str()), 1) << Last(); }
+};
+
+// Opening and closing it switches the card's power, as the power port does.
+class PowerSwitch : public testsupport::FakeComPort {
+public:
+    std::function<void(bool)> onSwitch;
+
+protected:
+    void DoOpen() override {
+        FakeComPort::DoOpen();
+        if (onSwitch)
+            onSwitch(true);
+    }
+    void DoClose() override {
+        FakeComPort::DoClose();
+        if (onSwitch)
+            onSwitch(false);
+    }
+};
+
+const std::string appFile = Firmware("S0~P~KTR557\nS0~T~APP\nS0~V~7.01\n", 0x00400000);
+
+} // namespace
+
+TEST_F(CardRequests, DevicesOutsideTheTableAreRefusedAndNothingIsSent) {
+    Start(OneCard("KTR557"));
+    Link(appFile);
+    const int before = Requests();
+    for (int device : {15, -1, 256}) {
+        SCOPED_TRACE(device);
+        for (const char *text :
+             {loader->GetPSN(device), loader->GetESN(device), loader->GetESNModifier(device),
+              loader->GetOSN(device), loader->GetHWVersion(device), loader->GetHWPlatformType(device),
+              loader->GetSWPlatform(device), loader->GetCardAppVersion(device), loader->GetMAC(device)})
+            EXPECT_STREQ(text, "");
+        EXPECT_EQ(loader->GetHWCapabilities(device), nullptr);
+        for (int result :
+             {loader->GetNumCards(device), loader->GetBootCodeType(device), loader->SetPSN(device, "X"),
+              loader->SetESNModifier(device, "X"), loader->SetHWVersion(device, "X"),
+              loader->SetHWCapabilities(device), loader->SetOSN(device, "X"),
+              loader->SetMAC(device, "00-00-00-00-00-01"), loader->SetHWPlatformType(device, "X"),
+              loader->SetMarker(device), loader->RequestResetNVM(device), loader->RequestResetData(device, 1),
+              loader->EraseApplication(device), loader->EraseBootCode(device), loader->ProgramCard(device),
+              loader->CheckForOptiLoad(device), loader->GetCardAppSignatureStatus(device)})
+            EXPECT_EQ(result, 0);
+    }
+    EXPECT_EQ(Requests(), before) << "nothing reached the card";
+    EXPECT_EQ(loader->GetDeviceID(), 0);
+
+    // The last device of the table is asked as any other.
+    {
+        auto hold = card->SecondStage().Lock();
+        card->SecondStage().devices[14].psn = "LAST";
+    }
+    EXPECT_STREQ(loader->GetPSN(14), "LAST");
+    EXPECT_EQ(loader->GetDeviceID(), 14);
+    Finish();
+}
+
+TEST_F(CardRequests, IdentityRequestsAnswerFromTheCardAndLogByDebugLevel) {
+    Start(OneCard("KTR557"));
+    Link(appFile);
+    {
+        auto hold = card->SecondStage().Lock();
+        card->SecondStage().devices[2].esn = "ESN-2";
+        card->SecondStage().devices[0].appVersion = " 7.01,B,VALID ";
+    }
+    seen.messages.clear();
+    EXPECT_STREQ(loader->GetESN(2), "ESN-2");
+    EXPECT_STREQ(loader->GetPSN(2), "PSN-0001");
+    EXPECT_EQ(seen.messages, std::vector<std::string>{"Requesting PSN..."}) << "the ESN line is a debug line";
+
+    loader->debugLevel = 255;
+    seen.messages.clear();
+    EXPECT_STREQ(loader->GetESN(2), "ESN-2");
+    EXPECT_TRUE(Logged("Requesting ESN..."));
+    EXPECT_TRUE(Logged("ESN Request Handled"));
+    loader->debugLevel = 0;
+
+    // The signature field of the application version, and a card that already holds the file's
+    // version: nothing erased or programmed, and still "Done.".
+    loader->SetDeviceID(0);
+    EXPECT_EQ(loader->GetCardAppSignatureStatus(0), -2);
+    EXPECT_EQ(loader->CheckForOptiLoad(0), 0) << "switched off at 100";
+    loader->SetOptiLoadThreshold(50);
+    EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 1);
+    EXPECT_TRUE(Logged("Desired SW already is on board"));
+    EXPECT_TRUE(Logged("Done."));
+    EXPECT_TRUE(Erases().empty());
+    EXPECT_TRUE(CardMemory(0).empty());
+    Finish();
+}
+
+TEST_F(CardRequests, ProgramCardReportsEveryFailure) {
+    // Refused: no link, even with an acknowledgement left over from earlier.
+    Start(OneCard("KTR557"));
+    ASSERT_TRUE(loader->SetFileName(Write(appFile).c_str()));
+    loader->pclMySecondStage->AckReceived = true;
+    EXPECT_EQ(loader->ProgramCard(0), 0);
+    EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 0);
+    EXPECT_FALSE(Logged("Download Complete"));
+
+    // Aborted: the card answers the programming with its error reply.
+    Link(appFile);
+    card->SecondStage().SetErrorReply(30, 0x51, "flash locked");
+    EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 0);
+    EXPECT_TRUE(Logged("Error: Code 00000051: flash locked"));
+    EXPECT_TRUE(Logged("Aborted!"));
+    EXPECT_FALSE(Logged("Download Complete"));
+    EXPECT_FALSE(Logged("Done."));
+    TearDown();
+
+    // Not to the end of the file: a bad line half-way stops the programming.
+    Start(OneCard("KTR557"));
+    std::string broken = appFile;
+    const auto line = broken.find("S3", broken.size() / 2);
+    broken[line + 20] = broken[line + 20] == '0' ? '1' : '0';
+    Link(broken);
+    EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 0);
+    EXPECT_TRUE(Logged("Abort download...BAD checksum in hex file"));
+    EXPECT_FALSE(Logged("Download Complete"));
+    EXPECT_FALSE(Logged("Done."));
+    EXPECT_FALSE(CardMemory(0).empty());
+    EXPECT_LT(CardMemory(0).size(), FileData(appFile, 0).size());
+}
+
+TEST_F(CardRequests, Zqx5BranchesReportWhatTheProgrammingDid) {
+    for (const char *type : {"APP", "BOOT", "PIC"}) {
+        SCOPED_TRACE(type);
+        Start(OneCard("zqx5", false));
+        std::string file = Firmware(std::string("S0~P~zqx5\nS0~T~") + type + "\n", 0x00020000, '9');
+        const auto line = file.find("S3", file.size() / 2);
+        file[line + 20] = file[line + 20] == '0' ? '1' : '0';
+        Link(file);
+        EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 0);
+        EXPECT_FALSE(Logged("Done."));
+        TearDown();
+    }
+}
+
+TEST_F(CardRequests, EstablishLinkPowerCyclesTheCardOncePerCall) {
+    // The card stays off: one power cycle, then the search gives up.
+    auto power = std::make_unique<PowerSwitch>();
+    PowerSwitch *powerPort = power.get();
+    Start(OneCard("KTR557"), std::move(power));
+    card->SetPowered(false);
+    loader->SetPowerComPort(7);
+    EXPECT_EQ(loader->EstablishLink(Write(appFile).c_str()), 0);
+    EXPECT_EQ(Count("EstablishLink() retrying via power cycle... "), 1);
+    EXPECT_TRUE(Logged("Card not found!"));
+    EXPECT_EQ(powerPort->opens, 1);
+    TearDown();
+
+    // The card comes up when the power comes back.
+    power = std::make_unique<PowerSwitch>();
+    powerPort = power.get();
+    Start(OneCard("KTR557"), std::move(power));
+    card->SetPowered(false);
+    powerPort->onSwitch = [this](bool on) {
+        card->SetPowered(on);
+        fastForward = !on; // from now on the card answers at the pace of the line
+    };
+    loader->SetPowerComPort(7);
+    EXPECT_EQ(loader->EstablishLink(Write(appFile).c_str()), 1) << Last();
+    EXPECT_EQ(Count("EstablishLink() retrying via power cycle... "), 1);
+    EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 1);
+    EXPECT_EQ(CardMemory(0), FileData(appFile, 0));
+    Finish();
+}
