@@ -120,7 +120,7 @@ protected:
         timeDriver.setInterval(10);
         QObject::connect(&timeDriver, &QTimer::timeout, [this] {
             if (!fastForward ||
-                std::chrono::steady_clock::now() - card->LastSent() < std::chrono::milliseconds(500))
+                std::chrono::steady_clock::now() - card->LastSent() < std::chrono::milliseconds(1000))
                 return;
             clock.Advance(1000);
             if (loader->pclMyTimer->isActive() && loader->pclMyTimer->interval() >= 1000) {
