@@ -105,6 +105,7 @@ protected:
 
     void Start(CardStandIn::Config config, std::unique_ptr<platform::ComPort> powerPort = {}) {
         seen = Seen{};
+        fastForward = true;
         card = std::make_unique<CardStandIn>(std::move(config));
         map = std::make_unique<testsupport::ScopedComMapping>(com, card->DevicePath());
         loader = std::make_unique<TLoaderInterface>(nullptr, nullptr, std::move(powerPort));
