@@ -105,6 +105,7 @@ protected:
 
     void Start(CardStandIn::Config config, std::unique_ptr<platform::ComPort> powerPort = {}) {
         seen = Seen{};
+        fastForward = true;
         card = std::make_unique<CardStandIn>(std::move(config));
         map = std::make_unique<testsupport::ScopedComMapping>(com, card->DevicePath());
         loader = std::make_unique<TLoaderInterface>(nullptr, nullptr, std::move(powerPort));
@@ -120,7 +121,7 @@ protected:
         timeDriver.setInterval(10);
         QObject::connect(&timeDriver, &QTimer::timeout, [this] {
             if (!fastForward ||
-                std::chrono::steady_clock::now() - card->LastSent() < std::chrono::milliseconds(500))
+                std::chrono::steady_clock::now() - card->LastSent() < std::chrono::milliseconds(1000))
                 return;
             clock.Advance(1000);
             if (loader->pclMyTimer->isActive() && loader->pclMyTimer->interval() >= 1000) {

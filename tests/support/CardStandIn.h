@@ -35,7 +35,7 @@ public:
         // Whether the second-stage loader signs on; false for a card whose loader does not
         // announce its start (a "zqx5" card).
         bool signsOn = true;
-        int signOnDelayMs = 200;
+        int signOnDelayMs = 500;
         // Pace both directions as a serial line of this rate would (10 bits a byte); 0 = as fast
         // as the pseudo-terminal goes.
         int lineRate = 0;

@@ -31,16 +31,23 @@ std::string PtyPeer::Received() const {
 void PtyPeer::Loop() {
     using clock = std::chrono::steady_clock;
     auto lineFreeAt = clock::now();
+    bool lineBusy = false;
     while (running) {
         const int rate = lineRate;
         // At a paced rate take at most what the line carries in a millisecond or so.
         const std::size_t chunk =
             rate > 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(rate / 10 / 1000)) : 65536;
+        // Bytes already waiting followed the previous ones back to back on the line, so they
+        // are timed from where those ended, not from when this thread got round to them.
+        pollfd ready{pty.MasterFd(), POLLIN, 0};
+        const bool waiting = ::poll(&ready, 1, 0) > 0;
         std::string got = pty.Read(20, 1, chunk);
+        const bool backToBack = waiting && lineBusy;
+        lineBusy = !got.empty();
         if (got.empty())
             continue;
         if (rate > 0) {
-            lineFreeAt = std::max(lineFreeAt, clock::now()) +
+            lineFreeAt = (backToBack ? lineFreeAt : clock::now()) +
                          std::chrono::microseconds(static_cast<long long>(got.size()) * 10'000'000LL / rate);
             std::this_thread::sleep_until(lineFreeAt);
         }
