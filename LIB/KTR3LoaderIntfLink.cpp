@@ -72,11 +72,13 @@ int TLoaderInterface::EstablishLink(const char *name)
         if (startupSupport) {
             LogDebug("EstablishLink() waiting for SERLOAD2 ");
             start = platform::Now();
-            while (!pclMySecondStage->IsStarted() && !IsAborted() && platform::Now() - start <= 30.0) {
+            // A run that failed before reaching the second stage will never see the sign-on.
+            while (!pclMySecondStage->IsStarted() && !IsAborted() && LoaderStage == LOADER_SECOND_STAGE &&
+                   platform::Now() - start <= 30.0) {
                 platform::Sleep(10);
                 platform::ProcessMessages();
             }
-            if (!pclMySecondStage->IsStarted())
+            if (!pclMySecondStage->IsStarted() && LoaderStage == LOADER_SECOND_STAGE)
                 LogMessage("TIMEOUT waiting for second stage to start.");
         } else {
             platform::Sleep(1000);

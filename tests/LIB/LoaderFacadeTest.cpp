@@ -13,6 +13,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -513,4 +515,27 @@ TEST(FacadeOverPseudoTerminal, BytesFromTheLineReachTheFirstStage) {
     loader.RunTimer();
     EXPECT_FALSE(loader.pclMyComPort->IsOpen());
     EXPECT_EQ(loader.GetLoaderStage(), LOADER_IDLE);
+}
+
+TEST_F(Facade, FailedRunDoesNotWaitForTheSignOn)
+{
+    InstallCallbacks();
+    QTemporaryDir dir;
+    const QString file = dir.filePath("app.hex");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("S0~P~KTR557\r\nS0~T~APP\r\n");
+    }
+    fs->startup = true; // the loader the last run chose signs on
+    fsScript.results = {STAGE_FAILED};
+    QTimer ticker; // the engine's timer in virtual time: each pass of the wait runs one step
+    QObject::connect(&ticker, &QTimer::timeout, loader.get(), [&] {
+        if (loader->pclMyTimer->isActive())
+            loader->RunTimer();
+    });
+    ticker.start(0);
+    EXPECT_EQ(loader->EstablishLink(file.toLocal8Bit().constData()), 0);
+    EXPECT_EQ(std::find(rec.messages.begin(), rec.messages.end(), "TIMEOUT waiting for second stage to start."),
+              rec.messages.end());
 }
