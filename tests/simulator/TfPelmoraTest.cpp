@@ -1,3 +1,4 @@
+#include "VersionInfo.h"
 #include "TfPelmora.h"
 #include "SerialPort.h"
 #include "TfGpsSimulator.h"
@@ -143,7 +144,7 @@ protected:
 
 TEST_F(Connected, ConnectShowsTheDeviceAndDrawsWhatItSends) {
     const QString caption = window->windowTitle();
-    EXPECT_TRUE(caption.startsWith("Pelmora v3.2.0.14")) << caption.toStdString();
+    EXPECT_TRUE(caption.startsWith("Pelmora v" + platform::ProgramVersion().fileVersion)) << caption.toStdString();
     EXPECT_TRUE(caption.endsWith(device.DevicePath() + " at 38400 BAUD is connected"))
         << caption.toStdString();
     EXPECT_EQ(window->findChild<QPushButton *>("bComOpenClose")->text(), "Disconnect");
@@ -163,7 +164,8 @@ TEST_F(Connected, ConnectShowsTheDeviceAndDrawsWhatItSends) {
 
     window->findChild<QPushButton *>("bComOpenClose")->click();
     EXPECT_FALSE(window->IsPortOpen());
-    EXPECT_EQ(window->windowTitle(), "Pelmora v3.2.0.14COM1 at 38400 BAUD is not connected");
+    EXPECT_EQ(window->windowTitle(),
+              "Pelmora v" + platform::ProgramVersion().fileVersion + "COM1 at 38400 BAUD is not connected");
     EXPECT_TRUE(Row(*window, 0).starts_with("HELLO")); // the display keeps its contents
 }
 
@@ -206,7 +208,7 @@ TEST_F(Connected, PanelKeysGoOutAsKeySentences) {
 
 TEST_F(Connected, AnswersTheDeviceIdQuery) {
     Deliver("$PQVZQ,DID");
-    EXPECT_TRUE(device.WaitForLine("$PQVZR,DID,Pelmora,v3.2.0.14", 2000));
+    EXPECT_TRUE(device.WaitForLine("$PQVZR,DID,Pelmora,v" + platform::ProgramVersion().fileVersion.toStdString(), 2000));
 }
 
 TEST_F(Connected, DisplaySentences) {
@@ -432,7 +434,8 @@ TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {
     EXPECT_EQ(window.findChild<QPushButton *>("bUpAndDownKeys")->text(), "Up and Down");
     EXPECT_EQ(window.findChild<QWidget *>("sKeyNo1")->toolTip(), "also use Keyboard Left Arrow");
     Item(window, "mButtonGroup2")->trigger();
-    EXPECT_TRUE(window.windowTitle().startsWith("Pelmora v3.2.0.14 - Button Group #2 - COM1"));
+    EXPECT_TRUE(window.windowTitle().startsWith("Pelmora v" + platform::ProgramVersion().fileVersion +
+                                               " - Button Group #2 - COM1"));
     EXPECT_EQ(window.findChild<QPushButton *>("bButton1")->text(), "Button 9");
 }
 
