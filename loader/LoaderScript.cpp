@@ -17,15 +17,9 @@
 void TMainForm::aiOpenScriptFileExecute() {
     if (bBusy || IsOperationRunning())
         return;
-    if (ScriptFileOpenDlgInitialDir.isEmpty())
-        ScriptFileOpenDlgInitialDir = sInitialDir;
-    platform::FileDialogRequest request;
-    request.caption = QStringLiteral("Open");
-    request.directory = ScriptFileOpenDlgInitialDir;
-    request.defaultSuffix = QStringLiteral("lsf");
-    request.filter =
-        QStringLiteral("Loader Script Files (*.lsf, *.txt) (*.lsf *.txt *.LSF *.TXT);;All Files (*.*) (*)");
-    const QString chosen = platform::ShowFileDialog(request);
+    const QString chosen = ChooseFileToOpen(
+        ScriptFileOpenDlgInitialDir, QStringLiteral("lsf"),
+        QStringLiteral("Loader Script Files (*.lsf, *.txt) (*.lsf *.txt *.LSF *.TXT);;All Files (*.*) (*)"));
     if (chosen.isEmpty())
         return;
     ScriptFileOpenDlgFileName = chosen;

@@ -463,19 +463,26 @@ void TMainForm::FileHistoryClick(QAction *item) {
 
 // ---- Small actions ---------------------------------------------------------------------------
 
+QString TMainForm::ChooseFileToOpen(QString &initialDir, const QString &defaultSuffix,
+                                    const QString &filter) {
+    // An open dialog starts in the settings' folder until it has a folder of its own.
+    if (initialDir.isEmpty())
+        initialDir = sInitialDir;
+    platform::FileDialogRequest request;
+    request.caption = QStringLiteral("Open");
+    request.directory = initialDir;
+    request.defaultSuffix = defaultSuffix;
+    request.filter = filter;
+    return platform::ShowFileDialog(request);
+}
+
 void TMainForm::aiFileOpenExecute() {
     if (bBusy || IsOperationRunning())
         return;
-    if (HexFileOpenDlgInitialDir.isEmpty())
-        HexFileOpenDlgInitialDir = sInitialDir;
-    platform::FileDialogRequest request;
-    request.caption = QStringLiteral("Open");
-    request.directory = HexFileOpenDlgInitialDir;
-    request.defaultSuffix = QStringLiteral("hex");
-    request.filter =
+    const QString chosen = ChooseFileToOpen(
+        HexFileOpenDlgInitialDir, QStringLiteral("hex"),
         QStringLiteral("All Hex Files (*.HEX, *.SHEX) (*.hex *.shex *.HEX *.SHEX);;"
-                       "Hex Files (*.HEX) (*.hex *.HEX);;Signed Hex Files (*.SHEX) (*.shex *.SHEX)");
-    const QString chosen = platform::ShowFileDialog(request);
+                       "Hex Files (*.HEX) (*.hex *.HEX);;Signed Hex Files (*.SHEX) (*.shex *.SHEX)"));
     if (chosen.isEmpty())
         return;
     if (!OpenHexFile(chosen))

@@ -161,6 +161,8 @@ private:
     void BuildMenus();
     // Runs an operation's body with the operation count raised; on the way out, a quit that was
     // asked for meanwhile goes ahead.
+    // Runs an open dialog that starts in its own folder, or the settings' folder at first.
+    QString ChooseFileToOpen(QString &initialDir, const QString &defaultSuffix, const QString &filter);
     void RunOperation(const std::function<void()> &body);
     void FinishPendingQuit();
     void WriteFlash();

@@ -3,6 +3,7 @@
 // ahead while the card is silent, and helpers to read what the card holds.
 #include "CardStandIn.h"
 #include "Clock.h"
+#include "FastForwardClock.h"
 #include "FakeComPort.h"
 #include "KTR3LoaderIntf.h"
 #include "SSEngine.h"
@@ -21,28 +22,7 @@ using testsupport::CardSecondStageModel;
 using testsupport::CardStandIn;
 using Fault = CardSecondStageModel::Fault;
 
-// Real time, except that sleeps of a second or more pass at once and a test may jump ahead:
-// short waits keep their pace against the card's thread, long ones cost nothing.
-class FastForwardClock : public platform::Clock {
-public:
-    FastForwardClock() { real.start(); }
-    double Seconds() override { return static_cast<double>(Millis() / 1000); }
-    std::uint32_t TickCount() override { return static_cast<std::uint32_t>(Millis()); }
-    void Sleep(unsigned milliseconds) override {
-        if (milliseconds >= 1000)
-            skipped += milliseconds;
-        else
-            QThread::msleep(milliseconds);
-    }
-    void Advance(std::uint64_t milliseconds) { skipped += milliseconds; }
-
-private:
-    std::uint64_t Millis() const {
-        return 1'000'000'000'000ULL + static_cast<std::uint64_t>(real.elapsed()) + skipped;
-    }
-    QElapsedTimer real;
-    std::uint64_t skipped = 0;
-};
+using testsupport::FastForwardClock;
 
 // An end record (S7 or S9) with a 32-bit address.
 inline std::string EndRecord(char type, std::uint32_t address) {

@@ -4,6 +4,7 @@
 #include "CardStandIn.h"
 #include "Clock.h"
 #include "Dialogs.h"
+#include "FastForwardClock.h"
 #include "KTR3LoaderIntf.h"
 #include "PseudoTerminal.h"
 #include "loadmain.h"
@@ -23,27 +24,7 @@
 
 namespace {
 
-// Real time, except that waits of a second or more pass at once: the card's thread keeps its
-// pace, and the engine's whole-second pauses cost nothing.
-class SkipLongWaits : public platform::Clock {
-public:
-    SkipLongWaits() { real.start(); }
-    double Seconds() override { return static_cast<double>(Millis() / 1000); }
-    std::uint32_t TickCount() override { return static_cast<std::uint32_t>(Millis()); }
-    void Sleep(unsigned milliseconds) override {
-        if (milliseconds >= 1000)
-            skipped += milliseconds;
-        else
-            QThread::msleep(milliseconds);
-    }
-
-private:
-    std::uint64_t Millis() const {
-        return 1'000'000'000'000ULL + static_cast<std::uint64_t>(real.elapsed()) + skipped;
-    }
-    QElapsedTimer real;
-    std::uint64_t skipped = 0;
-};
+using SkipLongWaits = testsupport::FastForwardClock;
 
 // S3 data lines of a test pattern from address on, and what a card programmed with them holds.
 struct Firmware {
