@@ -240,7 +240,8 @@ void SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     while (ReadLine(file, line, tooLong)) {
         std::uint32_t count = 0;
         std::uint32_t address = 0;
-        if (tooLong || line[0] != 'S' || line[1] != '3' || !Hex(line.data() + 2, 2, count) ||
+        // A line longer than the buffer still names its address and count in the part read.
+        if (line[0] != 'S' || line[1] != '3' || !Hex(line.data() + 2, 2, count) ||
             !Hex(line.data() + 4, 8, address) || count < 5)
             continue;
         lowest = std::min(lowest, address);
