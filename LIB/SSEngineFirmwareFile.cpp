@@ -234,25 +234,18 @@ void SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     std::FILE *file = FirmwareFile.get();
     const long position = std::ftell(file);
     std::rewind(file);
-    std::uint32_t low = 0xFFFFFFFFu;
-    std::uint32_t high = 0;
-    bool any = false;
+    lowest = 0xFFFFFFFFu;
     std::array<char, LineBufferSize> line{};
     bool tooLong = false;
     while (ReadLine(file, line, tooLong)) {
         std::uint32_t count = 0;
         std::uint32_t address = 0;
-        if (tooLong || line[0] != 'S' || line[1] != '3' || !Hex(line.data() + 2, 2, count) ||
+        // A line longer than the buffer still names its address and count in the part read.
+        if (line[0] != 'S' || line[1] != '3' || !Hex(line.data() + 2, 2, count) ||
             !Hex(line.data() + 4, 8, address) || count < 5)
             continue;
-        any = true;
-        low = std::min(low, address);
-        high = std::max(high, address + (count - 5));
-    }
-    // A file without S3 lines has no range, and so no application offset either.
-    if (any) {
-        lowest = low;
-        highest = high;
+        lowest = std::min(lowest, address);
+        highest = std::max(highest, address + (count - 5));
     }
     std::fseek(file, position, SEEK_SET);
 }

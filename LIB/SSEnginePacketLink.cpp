@@ -270,6 +270,8 @@ void SSEngine::HandleDataReply(const std::uint8_t *payload, int length) {
     // Most replies name their device in byte 1; a reply without it, or naming a device outside
     // the table, is dropped unflagged so that the request's retry recovers.
     const bool hasDevice = length >= 2 && ValidDevice(payload[1]);
+    // A few replies are filed under the engine's current device, whatever byte 1 names.
+    const bool hasDeviceByte = length >= 2;
     const int d = length >= 2 ? payload[1] : 0;
     auto text = [&](int start) { return TextAt(payload, length, start); };
 
@@ -288,7 +290,7 @@ void SSEngine::HandleDataReply(const std::uint8_t *payload, int length) {
         ResetDone = true;
         break;
     case 6:
-        if (!hasDevice)
+        if (!hasDeviceByte)
             return;
         CurrentDevice().ESN = text(2);
         ESNReceived = true;
@@ -300,7 +302,7 @@ void SSEngine::HandleDataReply(const std::uint8_t *payload, int length) {
         PSNReceived = true;
         break;
     case 10:
-        if (!hasDevice)
+        if (!hasDeviceByte)
             return;
         CardHWVersion = text(2);
         HWVersionReceived = true;
@@ -371,7 +373,7 @@ void SSEngine::HandleDataReply(const std::uint8_t *payload, int length) {
         HWPlatformTypeReceived = true;
         break;
     case 64:
-        if (!hasDevice)
+        if (!hasDeviceByte)
             return;
         DeviceDetails[0].CardAppVersions[DeviceID] = text(2);
         CardAppVersionReceived = true;

@@ -20,21 +20,25 @@ int SSEngine::ProgramCard(int device) {
         const std::uint16_t scaled = static_cast<std::uint16_t>(blocks * ProgressMultiplier);
         loader.SetProgressRange(static_cast<int>(scaled * 1.1));
     } catch (const std::exception &) {
-        platform::ShowMessageBox({QStringLiteral("Can't open file: %1").arg(QString::fromLocal8Bit(loader.GetFilename().c_str())),
-                                  QStringLiteral("Brevanto"), platform::MessageButtons::OkCancel,
-                                  platform::MessageIcon::Error});
+        platform::ShowMessageBox(
+            {QStringLiteral("Can't open file: %1").arg(QString::fromLocal8Bit(loader.GetFilename().c_str())),
+             QStringLiteral("Brevanto"), platform::MessageButtons::OkCancel, platform::MessageIcon::Error});
         return 0;
     }
     LogDebug("File Opened");
     LogDebug(Format("ProgramCard() - iDeviceID_: %d", device));
     Log("Downloading...");
     const int ran = RunRequest(static_cast<std::uint8_t>(device), 12);
-    // Only a request that ran to the end of the file, unaborted, programmed the card.
-    if (!ran || !AckReceived || loader.IsAborted() || ParseStatus != 4) {
-        if (loader.IsAborted())
-            Log("Aborted!");
+    // A payload the card never acknowledged ends the call without a word of its own.
+    if (!ran || !AckReceived)
+        return 0;
+    if (loader.IsAborted()) {
+        Log("Aborted!");
         return 0;
     }
+    // Only programming that reached the end of the file programmed the card.
+    if (ParseStatus != 4)
+        return 0;
     int result = 1;
     if (CardPlatform() == "zqx5" && DeviceID == 3) {
         Log("Waiting for completion - this can take 1-2 minutes, please be patient.");

@@ -241,10 +241,19 @@ TEST_F(FirmwareFile, AddressRange) {
     EXPECT_EQ(low, 0x1000u);
     EXPECT_EQ(high, 0x2010u);
 
+    // A line of 123 data bytes is longer than a line buffer; its head still counts.
+    loader->fileName =
+        WriteFile("long.hex", DataLines(0x1000, 16, 16) +
+                                  SRecord('3', 0x800, std::vector<std::uint8_t>(123, 0x5A)) + "\n");
+    ss->OpenFile();
+    ss->ScanAddressRange(low, high);
+    EXPECT_EQ(low, 0x800u);
+    EXPECT_EQ(high, 0x1010u);
+
     loader->fileName = WriteFile("s1.hex", "S0~P~A\n" + SRecord('1', 0x100, {1, 2}) + "\n");
     ss->OpenFile();
     ss->ScanAddressRange(low, high);
-    EXPECT_EQ(low, 0u) << "no S3 lines: no range";
+    EXPECT_EQ(low, 0xFFFFFFFFu) << "no S3 lines: the scan's starting values";
     EXPECT_EQ(high, 0u);
 
     ss->CloseFile();

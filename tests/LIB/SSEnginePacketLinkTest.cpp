@@ -190,6 +190,13 @@ TEST_F(SecondStage, EachDataReplyStoresItsValueSetsItsFlagAndIsAcknowledged) {
         {"app version of the current device under device 0", Payload({64, 4}, Text("A 1.0")),
          &SSEngine::CardAppVersionReceived,
          [](SSEngine &s) { EXPECT_EQ(s.DeviceDetails[0].CardAppVersions[4], "A 1.0"); }},
+        {"app version naming no device of the table", Payload({64, 200}, Text("A 2.0")),
+         &SSEngine::CardAppVersionReceived,
+         [](SSEngine &s) { EXPECT_EQ(s.DeviceDetails[0].CardAppVersions[4], "A 2.0"); }},
+        {"ESN naming no device of the table goes to the current device", Payload({6, 99}, Text("E-4")),
+         &SSEngine::ESNReceived, [](SSEngine &s) { EXPECT_EQ(s.DeviceDetails[4].ESN, "E-4"); }},
+        {"HW version whatever device it names", Payload({10, 77}, Text("HW 3")), &SSEngine::HWVersionReceived,
+         [](SSEngine &s) { EXPECT_EQ(s.CardHWVersion, "HW 3"); }},
         {"MAC", Payload({71, 0, 0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}), &SSEngine::MACReceived,
          [](SSEngine &s) { EXPECT_EQ(s.DeviceDetails[0].MACText, "00-1A-2B-3C-4D-5E"); }},
         {"MAC starting FF is empty", Payload({71, 0, 0xFF, 1, 2, 3, 4, 5}), &SSEngine::MACReceived,
@@ -244,8 +251,8 @@ TEST_F(SecondStage, MalformedRepliesAreDroppedWithoutStoringOrFlagging) {
         {"capabilities without size", Payload({38, 0, 4}), &SSEngine::HWCapabilitiesReceived, nullptr},
         {"capabilities larger than the payload", Payload({38, 0, 9, 0, 1, 2}),
          &SSEngine::HWCapabilitiesReceived, nullptr},
-        {"app version for device 200", Payload({64, 200}, Text("v")), &SSEngine::CardAppVersionReceived,
-         nullptr},
+        {"app version without device byte", Payload({64}), &SSEngine::CardAppVersionReceived, nullptr},
+        {"ESN without device byte", Payload({6}), &SSEngine::ESNReceived, nullptr},
     };
     for (const ReplyCase &c : cases) {
         ss->*c.flag = false;

@@ -421,3 +421,43 @@ TEST_F(SecondStage, StartKeepsTheCardSequenceButNoPendingLine) {
     EXPECT_EQ(ss->LastRxSequence, 9) << "kept across runs";
     EXPECT_EQ(ss->ParseStatus, 0) << "a line handed back in another run is not parsed again";
 }
+
+// A PIC image on a zqx5 card is done only when the card's marker reply names device 0.
+TEST_F(SecondStageRequest, PicProgrammingWaitsForTheMarkerUntilAborted) {
+    ss->platform = "zqx5";
+    loader->fileName = WriteFile("pic.hex", "S0~P~zqx5\nS0~T~PIC\n" + DataLines(0x100, 40, 20));
+    for (bool abort : {false, true}) {
+        SCOPED_TRACE(abort);
+        seen.messages.clear();
+        ss->OpenFile();
+        ss->DeviceID = 3;
+        ss->MarkerFound.fill(false);
+        bool idle = false;
+        QTimer card;
+        QObject::connect(&card, &QTimer::timeout, [&] {
+            if ((ss->EngineState == 14 || ss->EngineState == 32) && !ss->AckReceived)
+                Ack();
+            else if (ss->EngineState == SS_STATE_IDLE && !idle) {
+                idle = true;
+                if (abort)
+                    loader->Abort();
+                else
+                    FromCard(0x80, 3, P({29, 0}));
+            }
+        });
+        card.start(2);
+        const int result = ss->ProgramCard(3);
+        EXPECT_EQ(Count("Waiting for completion - this can take 1-2 minutes, please be patient."), 1);
+        if (abort) {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(Count("Aborted!"), 1);
+            EXPECT_EQ(Count("Flash write 100% completed."), 0);
+            EXPECT_EQ(Count("Download Complete"), 0);
+        } else {
+            EXPECT_EQ(result, 1);
+            EXPECT_EQ(Count("Flash write 100% completed."), 1);
+            EXPECT_EQ(Count("Download Complete"), 1);
+            EXPECT_EQ(Count("Aborted!"), 0);
+        }
+    }
+}
