@@ -234,7 +234,9 @@ void SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     std::FILE *file = FirmwareFile.get();
     const long position = std::ftell(file);
     std::rewind(file);
-    lowest = 0xFFFFFFFFu;
+    std::uint32_t low = 0xFFFFFFFFu;
+    std::uint32_t high = 0;
+    bool any = false;
     std::array<char, LineBufferSize> line{};
     bool tooLong = false;
     while (ReadLine(file, line, tooLong)) {
@@ -244,8 +246,14 @@ void SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
         if (line[0] != 'S' || line[1] != '3' || !Hex(line.data() + 2, 2, count) ||
             !Hex(line.data() + 4, 8, address) || count < 5)
             continue;
-        lowest = std::min(lowest, address);
-        highest = std::max(highest, address + (count - 5));
+        any = true;
+        low = std::min(low, address);
+        high = std::max(high, address + (count - 5));
+    }
+    // A file without S3 lines has no range, and so no application offset either.
+    if (any) {
+        lowest = low;
+        highest = high;
     }
     std::fseek(file, position, SEEK_SET);
 }

@@ -253,7 +253,7 @@ TEST_F(FirmwareFile, AddressRange) {
     loader->fileName = WriteFile("s1.hex", "S0~P~A\n" + SRecord('1', 0x100, {1, 2}) + "\n");
     ss->OpenFile();
     ss->ScanAddressRange(low, high);
-    EXPECT_EQ(low, 0xFFFFFFFFu) << "no S3 lines: the scan's starting values";
+    EXPECT_EQ(low, 0u) << "no S3 lines: no range";
     EXPECT_EQ(high, 0u);
 
     ss->CloseFile();
