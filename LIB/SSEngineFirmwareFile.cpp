@@ -251,10 +251,8 @@ void SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
         high = std::max(high, address + (count - 5));
     }
     // A file without S3 lines has no range, and so no application offset either.
-    if (any) {
-        lowest = low;
-        highest = high;
-    }
+    lowest = any ? low : 0;
+    highest = any ? high : 0;
     std::fseek(file, position, SEEK_SET);
 }
 
