@@ -292,8 +292,41 @@ TEST_F(FirstStage, ZqxCardIsPrimedWithTheStartRecord) {
     EXPECT_EQ(Download(), Bytes({0x16, 0x55, 0xAA, 2, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_GE(clock.TickCount() - before, 1000u);
     EXPECT_TRUE(seen.Logged("Priming ZQX loader"));
+    EXPECT_TRUE(seen.Logged("Stage 1 Done"));
+    EXPECT_EQ(loader->GetCommStats().GetPacketsSent(), 1) << "only image records count, not the start record";
     Tick();
     EXPECT_EQ(loader->GetLoaderStage(), LOADER_SECOND_STAGE);
+}
+
+namespace {
+
+// A first-stage engine that has read a banner naming the given platform.
+class FSEngineForPlatform : public FSEngine {
+public:
+    FSEngineForPlatform(TLoaderInterface &loader, const char *platform) : FSEngine(loader) {
+        bannerFields.platform = platform;
+    }
+    using FSEngine::SelectSecondStageImage;
+};
+
+} // namespace
+
+TEST_F(FirstStage, DruskImageIsOpenedByItsFirstDownloadWhichSetsTheProgressRange) {
+    FSEngineForPlatform drusk(*loader, "Drusk");
+    EXPECT_EQ(drusk.GetImageBlocks(), 0) << "no size before the image is first needed";
+    const auto image = builtinimages::Load("MORVANTI");
+    const int blocks = static_cast<int>(image.bytes.size() / 4096);
+    seen = Seen{};
+    const loaderimage::LoaderImage *chosen = drusk.SelectSecondStageImage();
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(chosen->bytes, image.bytes);
+    EXPECT_EQ(seen.ranges, std::vector<int>{blocks});
+    EXPECT_TRUE(seen.Logged("Using Drusk Second Stage Loader"));
+    EXPECT_TRUE(drusk.GetSecondStageStartupSupport());
+    EXPECT_EQ(loader->GetIgnoreAppOffset(), 1);
+    drusk.SelectSecondStageImage();
+    EXPECT_EQ(seen.ranges.size(), 1u) << "only its first use sets the range";
+    EXPECT_EQ(drusk.GetImageBlocks(), blocks);
 }
 
 TEST_F(FirstStage, UnsupportedProductSendsNothingAndAborts) {
