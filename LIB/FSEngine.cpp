@@ -209,7 +209,5 @@ bool FSEngine::LocatePlatformLoaderFile() {
     Log("Warning! Using External Unknown product Second Stage Loader...");
     externalLoaderInUse = true;
     LoadImageFile();
-    // The range given at the start of the run did not know this file yet.
-    loader.SetProgressRange(GetImageBlocks());
     return true;
 }

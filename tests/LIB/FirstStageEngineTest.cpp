@@ -356,6 +356,8 @@ TEST_F(FirstStage, PlatformLoaderFileBesideTheProgramAndANewRunForgetsIt) {
     EXPECT_TRUE(loader->IsMACSupported()) << "an external loader counts as fully featured";
     EXPECT_EQ(loader->GetIgnoreAppOffset(), 1);
     EXPECT_TRUE(loader->GetSecondStageStartupSupport());
+    EXPECT_EQ(seen.ranges, std::vector<int>{30}) << "only the run's start sets the progress range";
+    EXPECT_EQ(fs().GetImageBlocks(), 0) << "while it is in use the file's size counts";
     loader->Execute();
     EXPECT_FALSE(loader->IsExternalSecondStage());
     EXPECT_FALSE(loader->GetSecondStageStartupSupport());
