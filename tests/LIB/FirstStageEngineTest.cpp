@@ -3,6 +3,7 @@
 #include "BuiltInImages.h"
 #include "Dialogs.h"
 #include "FSEngine.h"
+#include "PseudoTerminal.h"
 #include "TpclMyCommStats.h"
 
 #include <fstream>
@@ -398,4 +399,33 @@ TEST_F(FirstStage, SilentCardAndMissingAcknowledgementsFail) {
         Tick();
         EXPECT_EQ(seen.completes, std::vector<int>{-2}) << c.message;
     }
+}
+
+TEST_F(FirstStage, UsbArmLoaderEndsWithItsLastRecordAndThePortIsReopened) {
+    // The device node the port's COM number maps to exists: the USB port "returns" at once.
+    testsupport::ScopedComMapping com(5, dir.path());
+    WakeUp("ARM");
+    Banner("SA-1100", "USB2");
+    ToDownload();
+    EXPECT_TRUE(seen.Logged("Waiting for USB port to return")) << "after the baud change";
+    EXPECT_TRUE(seen.Logged("Proceeeding..."));
+    const std::string image = Image("SSL_ARM");
+    std::string records;
+    for (int i = 0; i < 10 && records.size() < image.size(); ++i) {
+        Tick();
+        records += Sent();
+        if (records.size() < image.size())
+            port->Feed("Y");
+    }
+    EXPECT_EQ(records, image);
+    EXPECT_FALSE(seen.Logged("Stage 1 Done")) << "the last record gets no 'Y'";
+    seen = Seen{};
+    Tick();
+    EXPECT_EQ(loader->GetLoaderStage(), LOADER_SECOND_STAGE);
+    EXPECT_EQ(seen.messages, (std::vector<std::string>{"Closing USB COM Port", "Opening USB COM Port... ",
+                                                       "Waiting for USB port to return", "Proceeeding...",
+                                                       "USB COM Port now open..."}));
+    EXPECT_TRUE(port->IsOpen());
+    EXPECT_FALSE(loader->GetSecondStageStartupSupport()) << "this loader does not sign on over USB";
+    EXPECT_EQ(loader->GetIgnoreAppOffset(), 1);
 }
