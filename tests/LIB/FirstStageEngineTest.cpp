@@ -429,3 +429,25 @@ TEST_F(FirstStage, UsbArmLoaderEndsWithItsLastRecordAndThePortIsReopened) {
     EXPECT_FALSE(loader->GetSecondStageStartupSupport()) << "this loader does not sign on over USB";
     EXPECT_EQ(loader->GetIgnoreAppOffset(), 1);
 }
+
+TEST_F(FirstStage, PortLogBesideTheProgramStartsAfreshAndCollectsTheRun) {
+    const QString logFile = dir.path() + "/Stage1.Log";
+    {
+        std::ofstream old(logFile.toStdString());
+        old << "an earlier run\n";
+    }
+    loader->SetLogging(1);
+    WakeUp();
+    EXPECT_FALSE(QFile::exists(logFile)) << "the old log is deleted when the port opens";
+    Banner("KTR557");
+    ToDownload();
+    Download();
+    Tick();
+    ASSERT_EQ(loader->GetLoaderStage(), LOADER_SECOND_STAGE);
+    QFile log(logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    EXPECT_FALSE(text.contains("an earlier run"));
+    EXPECT_TRUE(text.contains("Transmit")) << "the records sent are in it";
+    EXPECT_EQ(port->GetLogging(), platform::TraceLogState::On) << "it goes on logging into the next stage";
+}
