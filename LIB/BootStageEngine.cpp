@@ -358,10 +358,9 @@ void BootStageEngine::BannerCandidate() {
     // Fields from an earlier banner must not survive a banner that lacks them.
     bannerFields = {};
     loader.LogDebug(std::string(parsed.fromSerialLoad));
-    if (!parsed.complete) {
-        loader.LogDebug("Incomplete card banner ignored");
+    // Without its three words the text names no card: keep searching.
+    if (!parsed.complete)
         return;
-    }
     bannerFields = parsed.fields;
     Log("Card Detected");
     Log(std::string(parsed.rest));

@@ -49,8 +49,11 @@ int FSEngine::GetImageBlocks() const {
     if (externalFile || externalLoaderInUse)
         return static_cast<int>(externalImage.bytes.size() / 4096);
     const std::string &platform = bannerFields.platform;
-    if (platform == "Drusk")
-        return static_cast<int>(BuiltIn(secondstage::DruskImage).bytes.size() / 4096);
+    if (platform == "Drusk") {
+        // Its image is opened by the download that first needs it; until then it has no size.
+        const auto opened = builtInImages.find(secondstage::DruskImage);
+        return opened == builtInImages.end() ? 0 : static_cast<int>(opened->second.bytes.size() / 4096);
+    }
     return secondstage::ImageBlocks(platform);
 }
 
@@ -136,7 +139,6 @@ std::uint8_t FSEngine::SendImageStep() {
         platform::Sleep(1000);
         const bootrecords::Header &start = bootrecords::FirstStageStartRecord;
         port.PutBlock(start.data(), start.size());
-        loader.GetCommStats().CountPacketTX();
     }
     lastEvent = platform::Now();
     if (IsOneOf(card, {"SA-1100", "ARM", "PXA250"}) && IsUSBDevice() && lastRecordLength == 0) {
@@ -207,7 +209,5 @@ bool FSEngine::LocatePlatformLoaderFile() {
     Log("Warning! Using External Unknown product Second Stage Loader...");
     externalLoaderInUse = true;
     LoadImageFile();
-    // The range given at the start of the run did not know this file yet.
-    loader.SetProgressRange(GetImageBlocks());
     return true;
 }

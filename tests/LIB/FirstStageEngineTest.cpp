@@ -3,6 +3,7 @@
 #include "BuiltInImages.h"
 #include "Dialogs.h"
 #include "FSEngine.h"
+#include "PseudoTerminal.h"
 #include "TpclMyCommStats.h"
 
 #include <fstream>
@@ -292,8 +293,41 @@ TEST_F(FirstStage, ZqxCardIsPrimedWithTheStartRecord) {
     EXPECT_EQ(Download(), Bytes({0x16, 0x55, 0xAA, 2, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_GE(clock.TickCount() - before, 1000u);
     EXPECT_TRUE(seen.Logged("Priming ZQX loader"));
+    EXPECT_TRUE(seen.Logged("Stage 1 Done"));
+    EXPECT_EQ(loader->GetCommStats().GetPacketsSent(), 1) << "only image records count, not the start record";
     Tick();
     EXPECT_EQ(loader->GetLoaderStage(), LOADER_SECOND_STAGE);
+}
+
+namespace {
+
+// A first-stage engine that has read a banner naming the given platform.
+class FSEngineForPlatform : public FSEngine {
+public:
+    FSEngineForPlatform(TLoaderInterface &loader, const char *platform) : FSEngine(loader) {
+        bannerFields.platform = platform;
+    }
+    using FSEngine::SelectSecondStageImage;
+};
+
+} // namespace
+
+TEST_F(FirstStage, DruskImageIsOpenedByItsFirstDownloadWhichSetsTheProgressRange) {
+    FSEngineForPlatform drusk(*loader, "Drusk");
+    EXPECT_EQ(drusk.GetImageBlocks(), 0) << "no size before the image is first needed";
+    const auto image = builtinimages::Load("MORVANTI");
+    const int blocks = static_cast<int>(image.bytes.size() / 4096);
+    seen = Seen{};
+    const loaderimage::LoaderImage *chosen = drusk.SelectSecondStageImage();
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(chosen->bytes, image.bytes);
+    EXPECT_EQ(seen.ranges, std::vector<int>{blocks});
+    EXPECT_TRUE(seen.Logged("Using Drusk Second Stage Loader"));
+    EXPECT_TRUE(drusk.GetSecondStageStartupSupport());
+    EXPECT_EQ(loader->GetIgnoreAppOffset(), 1);
+    drusk.SelectSecondStageImage();
+    EXPECT_EQ(seen.ranges.size(), 1u) << "only its first use sets the range";
+    EXPECT_EQ(drusk.GetImageBlocks(), blocks);
 }
 
 TEST_F(FirstStage, UnsupportedProductSendsNothingAndAborts) {
@@ -323,6 +357,8 @@ TEST_F(FirstStage, PlatformLoaderFileBesideTheProgramAndANewRunForgetsIt) {
     EXPECT_TRUE(loader->IsMACSupported()) << "an external loader counts as fully featured";
     EXPECT_EQ(loader->GetIgnoreAppOffset(), 1);
     EXPECT_TRUE(loader->GetSecondStageStartupSupport());
+    EXPECT_EQ(seen.ranges, std::vector<int>{30}) << "only the run's start sets the progress range";
+    EXPECT_EQ(fs().GetImageBlocks(), 0) << "while it is in use the file's size counts";
     loader->Execute();
     EXPECT_FALSE(loader->IsExternalSecondStage());
     EXPECT_FALSE(loader->GetSecondStageStartupSupport());
@@ -363,4 +399,55 @@ TEST_F(FirstStage, SilentCardAndMissingAcknowledgementsFail) {
         Tick();
         EXPECT_EQ(seen.completes, std::vector<int>{-2}) << c.message;
     }
+}
+
+TEST_F(FirstStage, UsbArmLoaderEndsWithItsLastRecordAndThePortIsReopened) {
+    // The device node the port's COM number maps to exists: the USB port "returns" at once.
+    testsupport::ScopedComMapping com(5, dir.path());
+    WakeUp("ARM");
+    Banner("SA-1100", "USB2");
+    ToDownload();
+    EXPECT_TRUE(seen.Logged("Waiting for USB port to return")) << "after the baud change";
+    EXPECT_TRUE(seen.Logged("Proceeeding..."));
+    const std::string image = Image("SSL_ARM");
+    std::string records;
+    for (int i = 0; i < 10 && records.size() < image.size(); ++i) {
+        Tick();
+        records += Sent();
+        if (records.size() < image.size())
+            port->Feed("Y");
+    }
+    EXPECT_EQ(records, image);
+    EXPECT_FALSE(seen.Logged("Stage 1 Done")) << "the last record gets no 'Y'";
+    seen = Seen{};
+    Tick();
+    EXPECT_EQ(loader->GetLoaderStage(), LOADER_SECOND_STAGE);
+    EXPECT_EQ(seen.messages, (std::vector<std::string>{"Closing USB COM Port", "Opening USB COM Port... ",
+                                                       "Waiting for USB port to return", "Proceeeding...",
+                                                       "USB COM Port now open..."}));
+    EXPECT_TRUE(port->IsOpen());
+    EXPECT_FALSE(loader->GetSecondStageStartupSupport()) << "this loader does not sign on over USB";
+    EXPECT_EQ(loader->GetIgnoreAppOffset(), 1);
+}
+
+TEST_F(FirstStage, PortLogBesideTheProgramStartsAfreshAndCollectsTheRun) {
+    const QString logFile = dir.path() + "/Stage1.Log";
+    {
+        std::ofstream old(logFile.toStdString());
+        old << "an earlier run\n";
+    }
+    loader->SetLogging(1);
+    WakeUp();
+    EXPECT_FALSE(QFile::exists(logFile)) << "the old log is deleted when the port opens";
+    Banner("KTR557");
+    ToDownload();
+    Download();
+    Tick();
+    ASSERT_EQ(loader->GetLoaderStage(), LOADER_SECOND_STAGE);
+    QFile log(logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    EXPECT_FALSE(text.contains("an earlier run"));
+    EXPECT_TRUE(text.contains("Transmit")) << "the records sent are in it";
+    EXPECT_EQ(port->GetLogging(), platform::TraceLogState::On) << "it goes on logging into the next stage";
 }

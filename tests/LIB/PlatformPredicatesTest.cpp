@@ -66,3 +66,21 @@ TEST(PlatformPredicates, FacadeAsksTheCardAndFilePlatforms) {
     EXPECT_FALSE(loader.IsPlatformSupported("GARVO9")) << "no built-in second stage for it";
     EXPECT_FALSE(loader.IsPlatformSupported(nullptr));
 }
+
+TEST(PlatformPredicates, EveryListedNameAnswersItsRow) {
+    // app version, signature type, MAC, MAC2, MAC3, modifier, HW version
+    const Row rows[] = {
+        {"ZJ7KOL", false, "1110011"},  {"ZJ736", false, "1110011"},    {"P3H5", false, "1110011"},
+        {"P3H5F", false, "1110011"},   {"KTR557T", false, "1110011"},  {"KTR531", false, "1110011"},
+        {"KTR536", false, "1110011"},  {"KTR536k", false, "1110011"},  {"KTR557F", false, "1110011"},
+        {"KTR537", false, "1110011"},  {"P3WH8", false, "1000011"},    {"P3WH8Q", false, "1000011"},
+        {"KTR933W", false, "1010011"}, {"KTR933P", false, "1010011"},  {"KTR953", false, "1010011"},
+        {"KTR953T", false, "1010011"}, {"H8Q5", false, "0000001"},     {"J3U6C", false, "0000001"},
+        {"ZVX7", false, "0000001"},    {"U6CD", false, "0000001"},     {"tlvp-q", false, "0000001"},
+        {"BEXNOR", false, "0000001"},  {"VOKTLRX", false, "0000001"},  {"WZX", false, "0000001"},
+        {"KZX", false, "0000001"},     {"Varnholt", false, "0000001"}, {"GARVO9", true, "1110011"},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(Answers(r.platform, r.external), r.answers)
+            << r.platform << (r.external ? " external" : "");
+}
