@@ -103,7 +103,7 @@ TEST_F(BootChainOverPseudoTerminal, StageZeroThenFirstStageThenHandOver) {
     loader->pclMyComPort->PutString("SS");
     QElapsedTimer real;
     real.start();
-    while (card->AfterHandOver() != "SS" && real.elapsed() < 3000)
+    while (card->AfterHandOver() != "SS" && real.elapsed() < 30000) // ends once the bytes are in
         QThread::msleep(5);
     EXPECT_EQ(card->AfterHandOver(), "SS");
 }

@@ -493,7 +493,8 @@ TEST(FacadeOverPseudoTerminal, BytesFromTheLineReachTheFirstStage) {
     };
     loader.Execute();
     loader.RunTimer();
-    EXPECT_EQ(pty.Read(1000, 4), "wake");
+    // The waits end once the bytes are in; their limit only bounds a failing run.
+    EXPECT_EQ(pty.Read(30000, 4), "wake");
     std::string sent;
     for (int i = 0; i < 1500; ++i)
         sent += static_cast<char>('A' + i % 26);
@@ -501,7 +502,7 @@ TEST(FacadeOverPseudoTerminal, BytesFromTheLineReachTheFirstStage) {
     std::string got;
     QElapsedTimer t;
     t.start();
-    while (got.size() < sent.size() && t.elapsed() < 3000) {
+    while (got.size() < sent.size() && t.elapsed() < 30000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         got.clear();
         for (const std::string &batch : fsScript.received) {

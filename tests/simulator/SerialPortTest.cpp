@@ -2,6 +2,7 @@
 
 #include "PseudoTerminal.h"
 
+#include <QElapsedTimer>
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,6 +13,24 @@
 
 using testsupport::PseudoTerminal;
 using testsupport::ScopedComMapping;
+
+namespace {
+
+// Waits end as soon as their condition holds; the limit only bounds a failing run.
+constexpr int kPatienceMs = 30000;
+
+template <typename Cond> bool WaitUntil(Cond cond) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < kPatienceMs) {
+        if (cond())
+            return true;
+        ::usleep(1000);
+    }
+    return cond();
+}
+
+} // namespace
 
 TEST(SerialPortTable, BaudTableAndPortNumbers) {
     EXPECT_EQ(SerialPort::BaudCount(), 10);
@@ -108,15 +127,15 @@ TEST(SerialPortOpen, RawExclusiveAtTheChosenRate) {
     pty.Write("$PQVZS,CLR\r\n");
     std::uint8_t buffer[64] = {};
     std::int32_t got = 0;
-    for (int i = 0; i < 200 && got < 12; ++i) {
+    EXPECT_TRUE(WaitUntil([&] {
         got += port.ReadPort(buffer + got, static_cast<std::int32_t>(sizeof buffer) - got);
-        ::usleep(1000);
-    }
+        return got >= 12;
+    }));
     EXPECT_EQ(std::string(reinterpret_cast<char *>(buffer), 12), "$PQVZS,CLR\r\n");
     EXPECT_EQ(port.ReadPort(buffer, sizeof buffer), 0);
     EXPECT_FALSE(port.IsDeviceGone());
     EXPECT_TRUE(port.WriteByte('K'));
-    EXPECT_EQ(pty.Read(500, 1), "K");
+    EXPECT_EQ(pty.Read(kPatienceMs, 1), "K");
 
     // Closing clears exclusivity, so the device opens again at once.
     port.ClosePort();
@@ -161,12 +180,17 @@ TEST(SerialPortRead, AtMostSizeLessOneBytes) {
     SerialPort port;
     ASSERT_TRUE(port.OpenPort(65, 115200));
     pty.Write(std::string(9000, 'x'));
-    ::usleep(50000);
+    // Every read, whatever the line holds at that moment, leaves the caller's last byte alone.
     std::vector<std::uint8_t> buffer(8096, 0);
-    const std::int32_t got = port.ReadPort(buffer.data(), 8095);
-    EXPECT_GT(got, 0);
-    EXPECT_LE(got, 8094);
-    EXPECT_EQ(buffer[8094], 0); // the caller's last byte is left for a terminator
+    std::int32_t total = 0;
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::int32_t got = port.ReadPort(buffer.data(), 8095);
+        EXPECT_LE(got, 8094);
+        EXPECT_EQ(buffer[8094], 0); // left for a terminator
+        total += got;
+        return total >= 9000;
+    }));
+    EXPECT_EQ(total, 9000);
     port.ClosePort();
 }
 

@@ -81,7 +81,22 @@ private:
     QString previous;
 };
 
-template <typename Cond> bool PollUntil(TfPelmora &window, Cond cond, int ms = 2000) {
+// Waits end as soon as their condition holds; the limit only bounds a failing run, so it is far
+// beyond anything a loaded machine needs.
+constexpr int kPatienceMs = 30000;
+
+template <typename Cond> bool WaitUntil(Cond cond, int ms = kPatienceMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        if (cond())
+            return true;
+        ::usleep(1000);
+    }
+    return cond();
+}
+
+template <typename Cond> bool PollUntil(TfPelmora &window, Cond cond, int ms = kPatienceMs) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < ms) {
@@ -133,7 +148,24 @@ protected:
         device.SendLine(line);
         ASSERT_TRUE(PollUntil(*window, [&] { return window->received.size() > before; })) << line;
     }
+    // The lines the device has received from the window, complete: a marker written on the
+    // window's port after them arrives after them, so once it is in, none is still on its way.
+    std::vector<std::string> ReceivedByNow() {
+        const std::string marker = "FENCE " + std::to_string(++fences);
+        const std::string bytes = marker + "\r\n";
+        window->GetSerialPort().WritePort(reinterpret_cast<const std::uint8_t *>(bytes.data()),
+                                          static_cast<std::int32_t>(bytes.size()));
+        EXPECT_TRUE(device.WaitForLine(marker, kPatienceMs));
+        std::vector<std::string> lines = device.Received();
+        std::erase_if(lines, [](const std::string &l) { return l.starts_with("FENCE "); });
+        return lines;
+    }
 
+    // The window's idle periods (125 ms for the Rx and Tx arrows, 3 s for the query) run on
+    // this clock, so a slow machine cannot let one expire between two steps of a test.
+    platform::VirtualClock clock;
+    platform::ScopedClock useClock{clock};
+    int fences = 0;
     StartDirectory start;
     DeviceStandIn device{DeviceStandIn::Kind::Receiver};
     ScopedComMapping map{1, device.DevicePath()};
@@ -160,7 +192,7 @@ TEST_F(Connected, ConnectShowsTheDeviceAndDrawsWhatItSends) {
     window->SetPanelKey(1, true);
     window->PollSerialPort();
     EXPECT_EQ(window->GetRxTxIndicatorState(), 4); // and Tx with it
-    EXPECT_TRUE(device.WaitForLine("$PQVZK,1", 2000));
+    EXPECT_TRUE(device.WaitForLine("$PQVZK,1", kPatienceMs));
 
     window->findChild<QPushButton *>("bComOpenClose")->click();
     EXPECT_FALSE(window->IsPortOpen());
@@ -172,15 +204,13 @@ TEST_F(Connected, ConnectShowsTheDeviceAndDrawsWhatItSends) {
 TEST_F(Connected, PanelKeysGoOutAsKeySentences) {
     // Brisken layout (the default): Left is key 8, Home 6.
     Key(*window, QEvent::KeyPress, Qt::Key_Left);
-    EXPECT_TRUE(device.WaitForLine("$PQVZK,8", 2000));
+    EXPECT_TRUE(device.WaitForLine("$PQVZK,8", kPatienceMs));
     Key(*window, QEvent::KeyPress, Qt::Key_Left, true); // auto-repeat sends nothing
     Key(*window, QEvent::KeyRelease, Qt::Key_Left);
-    EXPECT_TRUE(device.WaitForLine("$PQVZK,0", 2000));
+    EXPECT_TRUE(device.WaitForLine("$PQVZK,0", kPatienceMs));
     Key(*window, QEvent::KeyPress, Qt::Key_Home);
     Key(*window, QEvent::KeyRelease, Qt::Key_Home);
-    EXPECT_TRUE(device.WaitForLine([](const std::string &l) { return l == "$PQVZK,6"; }, 2000));
-    ::usleep(50000);
-    EXPECT_EQ(device.Received(), (std::vector<std::string>{"$PQVZK,8", "$PQVZK,0", "$PQVZK,6", "$PQVZK,0"}));
+    EXPECT_EQ(ReceivedByNow(), (std::vector<std::string>{"$PQVZK,8", "$PQVZK,0", "$PQVZK,6", "$PQVZK,0"}));
 
     // Holvanek layout: Left is key 1, Right 8; the mouse keys follow the same mask.
     Item(*window, "mRfpOptHolvanek")->trigger();
@@ -191,24 +221,22 @@ TEST_F(Connected, PanelKeysGoOutAsKeySentences) {
     Mouse(window->findChild<QPushButton *>("sKeyNo3"), QEvent::MouseButtonRelease);
     Mouse(window->findChild<QPushButton *>("bUpAndDownKeys"), QEvent::MouseButtonPress);
     Mouse(window->findChild<QPushButton *>("bUpAndDownKeys"), QEvent::MouseButtonRelease);
-    EXPECT_TRUE(device.WaitForLine([](const std::string &l) { return l == "$PQVZK,6"; }, 2000));
-    ::usleep(50000);
-    EXPECT_EQ(device.Received(), (std::vector<std::string>{"$PQVZK,8", "$PQVZK,0", "$PQVZK,4", "$PQVZK,0",
-                                                           "$PQVZK,2", "$PQVZK,6", "$PQVZK,0"}));
+    EXPECT_EQ(ReceivedByNow(), (std::vector<std::string>{"$PQVZK,8", "$PQVZK,0", "$PQVZK,4", "$PQVZK,0",
+                                                         "$PQVZK,2", "$PQVZK,6", "$PQVZK,0"}));
 
     // Off: arrow keys are not the panel's.
     Item(*window, "mRfpOptOff")->trigger();
     device.ClearReceived();
     Key(*window, QEvent::KeyPress, Qt::Key_Up);
     window->PollSerialPort();
-    ::usleep(50000);
-    EXPECT_TRUE(device.Received().empty());
+    EXPECT_TRUE(ReceivedByNow().empty());
     EXPECT_EQ(window->GetPanelKeyMask(), 0u);
 }
 
 TEST_F(Connected, AnswersTheDeviceIdQuery) {
     Deliver("$PQVZQ,DID");
-    EXPECT_TRUE(device.WaitForLine("$PQVZR,DID,Pelmora,v" + platform::ProgramVersion().fileVersion.toStdString(), 2000));
+    EXPECT_TRUE(
+        device.WaitForLine("$PQVZR,DID,Pelmora,v" + platform::ProgramVersion().fileVersion.toStdString(), kPatienceMs));
 }
 
 TEST_F(Connected, DisplaySentences) {
@@ -316,7 +344,9 @@ TEST_F(Connected, AScriptWaitMatchesPlainLinesOnly) {
 TEST_F(Connected, AFailingTickIsFollowedByNormalTicks) {
     window->failingSteps = 1;
     device.ShowText(0, "AFTER");
-    ::usleep(50000);
+    // The failing tick is the one that finds the sentence waiting.
+    const int sentence = static_cast<int>(std::string("$PQVZS,TXT,0,AFTER\r\n").size());
+    ASSERT_TRUE(WaitUntil([&] { return device.WaitingAtProgram() >= sentence; }));
     EXPECT_NO_THROW(window->T10msTick());
     ASSERT_TRUE(PollUntil(*window, [&] { return Row(*window, 0).starts_with("AFTER"); }));
     EXPECT_EQ(window->failingSteps, 0);
@@ -344,7 +374,7 @@ TEST_F(Connected, SendLineHistoryAndChecksum) {
 
     line->setEditText("$PQVZQ,RID");
     window->findChild<QPushButton *>("bSendData")->click();
-    EXPECT_TRUE(device.WaitForLine("$PQVZQ,RID", 2000)); // as typed, nothing added
+    EXPECT_TRUE(device.WaitForLine("$PQVZQ,RID", kPatienceMs)); // as typed, nothing added
     EXPECT_EQ(line->currentText(), "$PQVZQ,RID");
     for (int i = 0; i < 21; ++i) {
         line->setEditText(QString("L%1").arg(i));
@@ -377,9 +407,13 @@ TEST(TfPelmoraQueries, PeriodicQueryOnlyWhileTheGraphIsShownAndIdle) {
     EXPECT_TRUE(window.sent.empty()); // the graph is hidden
 
     graph.show();
+    // Held, the answer cannot come back within the poll that asks and bring the follow-up with it.
+    device.HoldReplies();
     clock.Advance(3001);
     window.PollSerialPort();
     EXPECT_EQ(window.sent, std::vector<std::string>{"$PQVZQ,HNX,SET1"});
+    ASSERT_TRUE(device.WaitForLine("$PQVZQ,HNX,SET1", kPatienceMs));
+    device.ReleaseReplies();
     // The controller answers SET12; the follow-up SET2 query goes out and its reply paces the
     // identification.
     ASSERT_TRUE(PollUntil(window, [&] { return window.sent.size() >= 2; }));
@@ -624,7 +658,7 @@ TEST_F(Connected, SendLineKeys) {
         type(0, QString(QChar(c)));
     EXPECT_EQ(edit->text(), "$PQVZQ,RID"); // upper case by default
     type(Qt::Key_Return, "\r");
-    EXPECT_TRUE(device.WaitForLine("$PQVZQ,RID", 2000));
+    EXPECT_TRUE(device.WaitForLine("$PQVZQ,RID", kPatienceMs));
     type(Qt::Key_Escape, "\x1b"); // no script runs: clears the field
     EXPECT_EQ(edit->text(), "");
     type(0, "\x01"); // other control characters are swallowed

@@ -36,6 +36,22 @@ void DeviceStandIn::SetAnswering(bool on) {
     answering = on;
 }
 
+void DeviceStandIn::HoldReplies() {
+    std::lock_guard lock(mutex);
+    holding = true;
+}
+
+void DeviceStandIn::ReleaseReplies() {
+    std::string replies;
+    {
+        std::lock_guard lock(mutex);
+        holding = false;
+        replies.swap(held);
+    }
+    if (!replies.empty())
+        peer.Send(replies);
+}
+
 std::vector<std::string> DeviceStandIn::Received() const {
     std::lock_guard lock(mutex);
     return received;
@@ -92,7 +108,7 @@ std::string DeviceStandIn::OnBytes(const std::string &bytes) {
                 continue;
             received.push_back(partial);
             if (answering)
-                replies += Answer(partial);
+                (holding ? held : replies) += Answer(partial);
             partial.clear();
         }
     }

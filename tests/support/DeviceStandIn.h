@@ -31,6 +31,14 @@ public:
 
     // Whether it answers queries (RID, DID_REQUEST, SET1/SET2); on by default.
     void SetAnswering(bool on);
+    // Keeps the answers back until ReleaseReplies, so a test can look at the program before an
+    // answer can reach it.
+    void HoldReplies();
+    // Sends the answers held so far and answers at once again.
+    void ReleaseReplies();
+
+    // How many bytes sent wait for the program to read them.
+    int WaitingAtProgram() const { return peer.WaitingAtProgram(); }
 
     std::vector<std::string> Received() const;
     // Waits until a received line satisfies the test, or the time runs out.
@@ -48,6 +56,8 @@ private:
     std::vector<std::string> received;
     std::string partial;
     bool answering = true;
+    bool holding = false;
+    std::string held;
     PtyPeer peer; // last: its thread starts once the rest is ready and stops before it goes
 };
 

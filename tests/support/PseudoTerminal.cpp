@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -71,6 +72,11 @@ void PseudoTerminal::Drain() {
     char buffer[4096];
     while (::read(master, buffer, sizeof buffer) > 0) {
     }
+}
+
+int PseudoTerminal::WaitingAtDevice() const {
+    int count = 0;
+    return ::ioctl(slaveKeeper, FIONREAD, &count) == 0 ? count : 0;
 }
 
 ScopedComMapping::ScopedComMapping(int comNumber, const QString &devicePath)

@@ -22,6 +22,8 @@ public:
     std::string Read(int timeoutMs, std::size_t want = 1, std::size_t max = 65536);
     // Drops whatever is waiting on the master side.
     void Drain();
+    // How many bytes written here wait on the device side for the program to read them.
+    int WaitingAtDevice() const;
 
 private:
     int master = -1;

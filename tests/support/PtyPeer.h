@@ -29,6 +29,8 @@ public:
     void SetLineRate(int baud) { lineRate = baud; }
     // Sends bytes unasked (a banner, a display sentence) from any thread.
     void Send(const std::string &bytes);
+    // How many bytes sent here wait for the program to read them.
+    int WaitingAtProgram() const { return pty.WaitingAtDevice(); }
     // Everything received so far.
     std::string Received() const;
     void Stop();
