@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "FakeComPort.h"
 #include "KTR3LoaderIntf.h"
+#include "LoaderCallbackRecorder.h"
 
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,40 +16,16 @@
 
 namespace bootstagetest {
 
-// What the callbacks saw.
-struct Seen {
-    int starts = 0;
-    std::vector<int> completes;
-    std::vector<std::string> messages;
-    std::vector<int> ranges;
-    std::vector<int> progress;
-    bool Logged(const std::string &line) const {
-        return std::find(messages.begin(), messages.end(), line) != messages.end();
-    }
-};
-inline Seen seen;
-inline void OnStart() {
-    ++seen.starts;
-}
-inline void OnComplete(int r) {
-    seen.completes.push_back(r);
-}
-inline void OnMessage(const char *t) {
-    seen.messages.emplace_back(t);
-}
-inline void OnRange(int n) {
-    seen.ranges.push_back(n);
-}
-inline void OnProgress(int p) {
-    seen.progress.push_back(p);
-}
+using Seen = testsupport::LoaderCallbacksSeen;
+inline Seen &seen = testsupport::loaderCallbacksSeen;
+using testsupport::OnComplete;
+using testsupport::OnMessage;
+using testsupport::OnProgress;
+using testsupport::OnRange;
+using testsupport::OnStart;
 
 inline void InstallCallbacks(TLoaderInterface &loader) {
-    loader.SetOnStart(OnStart);
-    loader.SetOnComplete(OnComplete);
-    loader.SetOnMessage(OnMessage);
-    loader.SetOnProgressRange(OnRange);
-    loader.SetOnProgress(OnProgress);
+    testsupport::InstallLoaderCallbacks(loader);
 }
 
 // The loader settings the stage engines read, written for one test and removed after it.

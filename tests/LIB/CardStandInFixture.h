@@ -26,20 +26,7 @@ using testsupport::FastForwardClock;
 
 // An end record (S7 or S9) with a 32-bit address.
 inline std::string EndRecord(char type, std::uint32_t address) {
-    std::vector<std::uint8_t> bytes{5};
-    for (int i = 3; i >= 0; --i)
-        bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
-    unsigned sum = 0;
-    for (std::uint8_t b : bytes)
-        sum += b;
-    bytes.push_back(static_cast<std::uint8_t>(~sum));
-    std::string line = std::string("S") + type;
-    char hex[3];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        line += hex;
-    }
-    return line + "\n";
+    return RecordLine(type, 4, address, {}) + "\n";
 }
 
 // A firmware file: the header records, two regions of data with a gap, and its end.

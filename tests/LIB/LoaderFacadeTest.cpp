@@ -4,6 +4,7 @@
 #include "FSEngine.h"
 #include "FakeComPort.h"
 #include "KTR3LoaderIntf.h"
+#include "LoaderCallbackRecorder.h"
 #include "PseudoTerminal.h"
 #include "S0Engine.h"
 #include "SSEngine.h"
@@ -26,34 +27,8 @@ using testsupport::FakeComPort;
 
 namespace {
 
-// What the callbacks saw; plain function pointers need a place outside the test object.
-struct Recorded {
-    int starts = 0;
-    std::vector<int> completes;
-    std::vector<int> abortRequests;
-    std::vector<std::string> messages;
-    std::vector<int> ranges;
-    std::vector<int> progress;
-} rec;
-
-void OnStart() {
-    ++rec.starts;
-}
-void OnComplete(int r) {
-    rec.completes.push_back(r);
-}
-void OnAbortRequest(int c) {
-    rec.abortRequests.push_back(c);
-}
-void OnMessage(const char *t) {
-    rec.messages.emplace_back(t);
-}
-void OnRange(int n) {
-    rec.ranges.push_back(n);
-}
-void OnProgress(int p) {
-    rec.progress.push_back(p);
-}
+using Recorded = testsupport::LoaderCallbacksSeen;
+Recorded &rec = testsupport::loaderCallbacksSeen;
 
 // A stage engine whose steps return what the test queued; each step may run an action first.
 struct Script {
@@ -133,12 +108,7 @@ protected:
         loader->pclMySecondStage.reset(ss);
     }
     void InstallCallbacks() {
-        loader->SetOnStart(OnStart);
-        loader->SetOnComplete(OnComplete);
-        loader->SetOnAbortRequest(OnAbortRequest);
-        loader->SetOnMessage(OnMessage);
-        loader->SetOnProgressRange(OnRange);
-        loader->SetOnProgress(OnProgress);
+        testsupport::InstallLoaderCallbacks(*loader);
     }
     // Ticks until the run is idle or stuck in clean-up with the timer off; at most n ticks.
     void Tick(int n = 1) {

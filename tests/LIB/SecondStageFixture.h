@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "FakeComPort.h"
 #include "KTR3LoaderIntf.h"
+#include "LoaderCallbackRecorder.h"
 #include "SSEngine.h"
 
 #include <QCoreApplication>
@@ -17,26 +18,12 @@
 
 namespace secondstage {
 
-// The engine's callbacks are plain function pointers; what they saw lives here.
-struct Seen {
-    std::vector<std::string> messages;
-    std::vector<int> completes;
-    std::vector<int> abortRequests;
-    std::vector<int> progress;
-};
-inline Seen seen;
-inline void OnMessage(const char *t) {
-    seen.messages.emplace_back(t);
-}
-inline void OnComplete(int r) {
-    seen.completes.push_back(r);
-}
-inline void OnAbortRequest(int c) {
-    seen.abortRequests.push_back(c);
-}
-inline void OnProgress(int p) {
-    seen.progress.push_back(p);
-}
+using Seen = testsupport::LoaderCallbacksSeen;
+inline Seen &seen = testsupport::loaderCallbacksSeen;
+using testsupport::OnAbortRequest;
+using testsupport::OnComplete;
+using testsupport::OnMessage;
+using testsupport::OnProgress;
 
 // The engine with the card platform chosen by the test instead of by a first-stage banner.
 class TestSSEngine : public SSEngine {
@@ -48,9 +35,8 @@ protected:
     std::string CardPlatform() const override { return platform; }
 };
 
-// One S-record line with its checksum: type '1', '2' or '3'.
-inline std::string SRecord(char type, std::uint32_t address, const std::vector<std::uint8_t> &data) {
-    const int addressBytes = type - '0' + 1;
+// One S-record line with its count and checksum: the type, the address in that many bytes, the data.
+inline std::string RecordLine(char type, int addressBytes, std::uint32_t address, const std::vector<std::uint8_t> &data) {
     std::vector<std::uint8_t> bytes;
     bytes.push_back(static_cast<std::uint8_t>(addressBytes + 1 + data.size()));
     for (int i = addressBytes - 1; i >= 0; --i)
@@ -67,6 +53,11 @@ inline std::string SRecord(char type, std::uint32_t address, const std::vector<s
         line += hex;
     }
     return line;
+}
+
+// A data line: type '1', '2' or '3'.
+inline std::string SRecord(char type, std::uint32_t address, const std::vector<std::uint8_t> &data) {
+    return RecordLine(type, type - '0' + 1, address, data);
 }
 
 // S3 lines of `perLine` bytes covering `total` bytes from `address`, the data a counting pattern.
