@@ -58,6 +58,25 @@ protected:
         sentSoFar = port->written.size();
         return s;
     }
+    // The wake-up by breaks, from the first break on: two breaks of 4 ticks spaced by more than
+    // the break spacing in whole seconds, then the reset command and the wake byte.
+    void ExpectBreakWakeUp(char wakeByte) {
+        Tick();
+        EXPECT_EQ(port->breaks, std::vector<unsigned>{4});
+        Advance(1);
+        Tick();
+        EXPECT_EQ(port->breaks.size(), 1u) << "one whole second is not more than 1500 / 1000";
+        Advance(1);
+        Tick();
+        EXPECT_EQ(port->breaks.size(), 2u);
+        Advance(2);
+        Tick();
+        EXPECT_EQ(Sent(), "") << "four seconds after the first break are not more than four";
+        Advance(1);
+        Tick();
+        Tick();
+        EXPECT_EQ(Sent(), std::string("\r\n\runlogall\rreset 1\r") + wakeByte);
+    }
     // Hands what the program sent to the card and the card's answer back to the program.
     void Exchange(testsupport::CardBootModel &card) {
         const std::string answer = card.Feed(Sent());

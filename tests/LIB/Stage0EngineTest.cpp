@@ -91,21 +91,7 @@ TEST_F(Stage0, WakesTheBootROMWithTwoBreaksSpacedByWholeSecondsThenTheResetComma
     EXPECT_EQ(port->GetBaud(), 9600);
     EXPECT_EQ(port->GetLogName().toStdString(), (dir.path() + "/Stage0.Log").toStdString());
     EXPECT_EQ(loader->pclMyTimer->interval(), 10);
-    Tick();
-    EXPECT_EQ(port->breaks, std::vector<unsigned>{4});
-    Advance(1);
-    Tick();
-    EXPECT_EQ(port->breaks.size(), 1u) << "one whole second is not more than 1500 / 1000";
-    Advance(1);
-    Tick();
-    EXPECT_EQ(port->breaks.size(), 2u);
-    Advance(2);
-    Tick();
-    EXPECT_EQ(Sent(), "") << "four seconds after the first break are not more than four";
-    Advance(1);
-    Tick();
-    Tick();
-    EXPECT_EQ(Sent(), "\r\n\runlogall\rreset 1\r\x17");
+    ExpectBreakWakeUp('\x17');
 }
 
 TEST_F(Stage0, ConnectRateWakesWithoutBreaksOrResetCommand) {
