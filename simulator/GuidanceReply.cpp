@@ -28,24 +28,25 @@ std::string_view From(std::string_view field, std::size_t pos) {
     return pos < field.size() ? field.substr(pos) : std::string_view{};
 }
 
+// A latitude (2 degree digits) or longitude (3) field and its hemisphere: whole degrees and
+// millionths of minutes, both negative in the southern or western hemisphere.
+void ApplyCoordinate(std::string_view field, std::size_t degreeDigits, bool negative, std::int16_t &degrees,
+                     std::int32_t &microMinutes) {
+    const std::string_view head = field.substr(0, degreeDigits);
+    degrees = degreeDigits == 2 ? FieldToDeg2(head) : FieldToDeg3(head);
+    microMinutes = FieldToMicroMinutes(From(field, degreeDigits));
+    if (negative) {
+        degrees = Negate16(degrees);
+        microMinutes = Negate32(microMinutes);
+    }
+}
+
 void ApplyPosition(SentenceParser &p, GraphSample &s, bool plt2) {
     s.waTenthDeg = FieldToTenths(p.FieldView(3));
     s.offErrCM = FieldToHundredths(p.FieldView(4));
     s.angErrTenthsDeg = FieldToTenths(p.FieldView(5));
-    const std::string_view lat = p.FieldView(6);
-    s.latDeg = FieldToDeg2(lat.substr(0, 2));
-    s.latUMin = FieldToMicroMinutes(From(lat, 2));
-    if (p.FieldView(7).starts_with('S')) {
-        s.latDeg = Negate16(s.latDeg);
-        s.latUMin = Negate32(s.latUMin);
-    }
-    const std::string_view lon = p.FieldView(8);
-    s.lonDeg = FieldToDeg3(lon.substr(0, 3));
-    s.lonUMin = FieldToMicroMinutes(From(lon, 3));
-    if (p.FieldView(9).starts_with('W')) {
-        s.lonDeg = Negate16(s.lonDeg);
-        s.lonUMin = Negate32(s.lonUMin);
-    }
+    ApplyCoordinate(p.FieldView(6), 2, p.FieldView(7).starts_with('S'), s.latDeg, s.latUMin);
+    ApplyCoordinate(p.FieldView(8), 3, p.FieldView(9).starts_with('W'), s.lonDeg, s.lonUMin);
     const std::string_view mode = p.FieldView(10);
     s.rMd = mode.empty() ? '\0' : mode[0];
     s.sats = FieldToByte(p.FieldView(11));
