@@ -9,4 +9,7 @@ public:
         setObjectName("fCogDisplay");
         setWindowTitle("COG Display");
     }
+    // Course over ground in tenths of a degree; the graph window's redraw hands it over while
+    // this window is shown.
+    void SetCourse(int courseTenthsDeg) { (void)courseTenthsDeg; }
 };

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+class TfCogDisplay;
+
 // The graph window: samples the steering controller's guidance values while it is shown.
 // The main window carries its settings across sessions and writes received identities into it.
 class TfGraphicDisplay : public QWidget {
@@ -16,6 +18,8 @@ public:
     // Called on every tick of the main loop with the current sample.
     void AddSample(GraphSample &sample);
     bool IsShown() const { return isVisible(); }
+    // The course window that "COG " shows and hides and that the redraw hands the course to.
+    void SetCogDisplay(TfCogDisplay *window) { cogDisplay = window; }
 
     bool GetLinearGrid() const { return linearGrid; }
     void SetLinearGrid(bool on) { linearGrid = on; }
@@ -42,4 +46,5 @@ private:
     QString startDirectory;
     DeviceIdentity receivedIdentities[3]{};
     bool identityReceived = false;
+    TfCogDisplay *cogDisplay = nullptr;
 };

@@ -27,6 +27,7 @@ int main(int argc, char **argv) {
         TfCogDisplay fCogDisplay;
         TfSkyView fSkyView;
         TfGpsSimulator fGpsSimulator;
+        fGraphicDisplay.SetCogDisplay(&fCogDisplay);
         fPelmora.AttachWindows({&fDefineButton, &fGraphicDisplay, &fSendFilePopUp, &fShowMessageMonColors,
                                 &fPositionDeviation, &fSvStatus, &fCogDisplay, &fSkyView, &fGpsSimulator});
         // Closing the main window ends the program, whatever else is open.
