@@ -89,6 +89,16 @@ Times Run(const QByteArray &content, Exit exit) {
     window->close();
     window.reset();
     const double exitMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+
+    // The exit must really have written what it says: the changed options, or the whole file.
+    QFile written(iniName);
+    const QByteArray after = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+    const bool ok = exit == Exit::OptionsChanged ? after.contains("RfpType=Holvanek")
+                                                 : after.contains("Button32Line100=$PQVZK");
+    if (!ok) {
+        std::fprintf(stderr, "the exit did not write the settings\n");
+        std::exit(1);
+    }
     QDir::setCurrent(previous);
     return {startMs, exitMs};
 }

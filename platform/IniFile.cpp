@@ -1,8 +1,9 @@
 #include "IniFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -18,6 +19,14 @@ QString SectionOf(const QString &line) {
     return trimmed.mid(1, close - 1).trimmed();
 }
 
+// The key of a "key=value" line, case-folded for matching; null when the line holds no '='.
+QString FoldedKeyOf(const QString &line) {
+    const qsizetype equals = line.indexOf('=');
+    if (equals < 0)
+        return {};
+    return line.left(equals).trimmed().toCaseFolded();
+}
+
 bool IsBlank(const QString &line) {
     return line.trimmed().isEmpty();
 }
@@ -25,70 +34,68 @@ bool IsBlank(const QString &line) {
 } // namespace
 
 IniFile::IniFile(QString name) : fileName(std::move(name)) {
-    Reload();
+    Load();
 }
 
-// Reads the file again when it changed on disk since the last look, so another writer's lines
-// are kept; reading it for every key would make the 3000 script lines slow to load.
-void IniFile::Reload() const {
-    const QFileInfo info(fileName);
-    const bool exists = info.exists();
-    if (exists == loadedExists &&
-        (!exists || (info.lastModified() == loadedStamp && info.size() == loadedSize)))
-        return;
-    lines.clear();
-    loadedExists = exists;
-    loadedStamp = info.lastModified();
-    loadedSize = info.size();
+void IniFile::Load() {
+    sections.assign(1, Section{});
     QFile file(fileName);
-    if (!exists || !file.open(QIODevice::ReadOnly))
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray data = file.readAll();
-    for (QByteArray line : data.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lines.append(QString::fromLocal8Bit(line));
-    }
+    QList<QByteArray> raw = file.readAll().split('\n');
     // A file ending with a line feed leaves one empty piece behind.
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-}
-
-IniFile::Location IniFile::Find(const QString &section, const QString &key) const {
-    Location at;
-    bool inSection = false;
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString &line = lines[i];
+    if (!raw.isEmpty() && raw.last().isEmpty())
+        raw.removeLast();
+    for (QByteArray &bytes : raw) {
+        if (bytes.endsWith('\r'))
+            bytes.chop(1);
+        const QString line = QString::fromLocal8Bit(bytes);
         const QString header = SectionOf(line);
         if (!header.isNull()) {
-            if (inSection)
-                break; // first match wins: only the first section of that name counts
-            inSection = header.compare(section, Qt::CaseInsensitive) == 0;
-            if (inSection) {
-                at.sectionLine = i;
-                at.lastLine = i;
-            }
+            sections.push_back(Section{line, {}, {}, -1, false});
+            // First match wins: only the first section of a name counts.
+            const QString folded = header.toCaseFolded();
+            if (!sectionIndex.contains(folded))
+                sectionIndex.insert(folded, sections.size() - 1);
             continue;
         }
-        if (!inSection)
-            continue;
-        if (!IsBlank(line))
-            at.lastLine = i;
-        const qsizetype equals = line.indexOf('=');
-        if (equals < 0 || at.keyLine >= 0)
-            continue;
-        if (line.left(equals).trimmed().compare(key, Qt::CaseInsensitive) == 0)
-            at.keyLine = i;
+        Section &current = sections.back();
+        current.lines.append(line);
+        if (!current.header.isNull())
+            IndexLine(current, static_cast<int>(current.lines.size()) - 1);
     }
-    return at;
+}
+
+void IniFile::IndexLine(Section &section, int line) {
+    const QString &text = section.lines[line];
+    if (!IsBlank(text))
+        section.lastLine = std::max(section.lastLine, line);
+    const QString key = FoldedKeyOf(text);
+    if (key.isNull())
+        return;
+    if (section.keys.contains(key))
+        section.repeatedKeys = true;
+    else
+        section.keys.insert(key, line);
+}
+
+const IniFile::Section *IniFile::FindSection(const QString &name) const {
+    const auto it = sectionIndex.constFind(name.toCaseFolded());
+    return it == sectionIndex.constEnd() ? nullptr : &sections[*it];
+}
+
+IniFile::Section *IniFile::FindSection(const QString &name) {
+    return const_cast<Section *>(std::as_const(*this).FindSection(name));
 }
 
 QString IniFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const {
-    Reload();
-    const Location at = Find(section, key);
-    if (at.keyLine < 0)
+    const Section *at = FindSection(section);
+    if (at == nullptr)
         return defaultValue;
-    const QString &line = lines[at.keyLine];
+    const auto it = at->keys.constFind(key.toCaseFolded());
+    if (it == at->keys.constEnd())
+        return defaultValue;
+    const QString &line = at->lines[*it];
     return line.mid(line.indexOf('=') + 1).trimmed();
 }
 
@@ -108,22 +115,30 @@ bool IniFile::ReadBool(const QString &section, const QString &key, bool defaultV
 }
 
 void IniFile::WriteString(const QString &section, const QString &key, const QString &value) {
-    Reload();
     const QString line = key + '=' + value;
-    const Location at = Find(section, key);
-    if (at.keyLine >= 0) {
-        if (lines[at.keyLine] == line)
-            return; // unchanged: spare the disk a rewrite
-        lines[at.keyLine] = line;
-    } else if (at.sectionLine >= 0) {
-        lines.insert(at.lastLine + 1, line);
+    const QString folded = key.toCaseFolded();
+    if (Section *at = FindSection(section)) {
+        const auto it = at->keys.constFind(folded);
+        if (it != at->keys.constEnd()) {
+            if (at->lines[*it] == line)
+                return; // unchanged: nothing to write back
+            at->lines[*it] = line;
+        } else {
+            // Only blank lines follow the last non-blank one, so no indexed line moves.
+            const int position = at->lastLine + 1;
+            at->lines.insert(position, line);
+            at->keys.insert(folded, position);
+            at->lastLine = position;
+        }
     } else {
-        if (!lines.isEmpty() && !IsBlank(lines.last()))
-            lines.append(QString());
-        lines.append('[' + section + ']');
-        lines.append(line);
+        Section &last = sections.back();
+        const QString &lastLine = last.lines.isEmpty() ? last.header : last.lines.last();
+        if (!lastLine.isNull() && !IsBlank(lastLine))
+            last.lines.append(QString());
+        sections.push_back(Section{'[' + section + ']', {line}, {{folded, 0}}, 0, false});
+        sectionIndex.insert(section.toCaseFolded(), sections.size() - 1);
     }
-    Store();
+    modified = true;
 }
 
 void IniFile::WriteInteger(const QString &section, const QString &key, int value) {
@@ -135,29 +150,53 @@ void IniFile::WriteBool(const QString &section, const QString &key, bool value) 
 }
 
 void IniFile::DeleteKey(const QString &section, const QString &key) {
-    Reload();
-    const Location at = Find(section, key);
-    if (at.keyLine < 0)
+    Section *at = FindSection(section);
+    if (at == nullptr)
         return;
-    lines.removeAt(at.keyLine);
-    Store();
+    const QString folded = key.toCaseFolded();
+    const auto it = at->keys.find(folded);
+    if (it == at->keys.end())
+        return;
+    const int removed = *it;
+    at->keys.erase(it);
+    at->lines.removeAt(removed);
+    for (int &line : at->keys)
+        if (line > removed)
+            --line;
+    if (at->lastLine > removed) {
+        --at->lastLine;
+    } else if (at->lastLine == removed) {
+        at->lastLine = removed - 1;
+        while (at->lastLine >= 0 && IsBlank(at->lines[at->lastLine]))
+            --at->lastLine;
+    }
+    // A later line of the same key, hidden until now, is the one that counts.
+    if (at->repeatedKeys) {
+        for (int i = removed; i < at->lines.size(); ++i) {
+            if (FoldedKeyOf(at->lines[i]) == folded) {
+                at->keys.insert(folded, i);
+                break;
+            }
+        }
+    }
+    modified = true;
 }
 
-void IniFile::Store() {
-    QSaveFile file(fileName);
+void IniFile::UpdateFile() {
+    // A file removed while its settings were in use is written again, as it stands in memory.
+    if (!modified && QFile::exists(fileName))
+        return;
     QByteArray data;
-    for (const QString &line : lines) {
-        data += line.toLocal8Bit();
-        data += '\n';
+    for (const Section &section : sections) {
+        if (!section.header.isNull())
+            data += section.header.toLocal8Bit() + '\n';
+        for (const QString &line : section.lines)
+            data += line.toLocal8Bit() + '\n';
     }
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        loadedExists = !loadedExists; // force a fresh read next time: memory no longer matches the file
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
         throw IniFileError("Unable to write to " + fileName.toStdString());
-    }
-    const QFileInfo info(fileName);
-    loadedExists = true;
-    loadedStamp = info.lastModified();
-    loadedSize = info.size();
+    modified = false;
 }
 
 } // namespace platform

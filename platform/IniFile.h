@@ -1,12 +1,13 @@
 #pragma once
-#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
+#include <vector>
 
 namespace platform {
 
-// Raised when a write cannot reach the file; the caller decides whether to go on.
+// Raised when the file cannot be written; the caller decides whether to go on.
 class IniFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -14,8 +15,9 @@ public:
 
 // A settings file with the rules of the classic ini format: sections and keys match without
 // regard to case, a value is the text after the first '=' (blanks around it trimmed), nothing is
-// quoted or escaped, the first match wins. Every write and delete updates the file at once and
-// keeps its other lines; the file is replaced whole, so a failed write never leaves half a file.
+// quoted or escaped, the first match wins. The file is read once; reads and writes work on the
+// copy in memory, and UpdateFile writes it back whole, keeping its other lines. A program with
+// thousands of keys (the button scripts) would otherwise rewrite and sync the file for each one.
 class IniFile {
 public:
     explicit IniFile(QString fileName);
@@ -26,28 +28,36 @@ public:
     int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
     bool ReadBool(const QString &section, const QString &key, bool defaultValue) const;
 
-    // Throw IniFileError when the file cannot be written.
     void WriteString(const QString &section, const QString &key, const QString &value);
     void WriteInteger(const QString &section, const QString &key, int value);
     void WriteBool(const QString &section, const QString &key, bool value);
     void DeleteKey(const QString &section, const QString &key);
 
+    // True when the copy in memory differs from what was read or last written.
+    bool IsModified() const { return modified; }
+    // Writes the file when it was modified or is missing; the file is replaced whole, so a failed
+    // write never leaves half a file. Throws IniFileError when it cannot be written (the copy in
+    // memory stays modified).
+    void UpdateFile();
+
 private:
-    struct Location {
-        int sectionLine = -1; // line of the "[section]" header, -1 when the section is missing
-        int keyLine = -1;     // line of the key, -1 when the key is missing
-        int lastLine = -1;    // last non-blank line of the section, where a new key goes after
+    struct Section {
+        QString header;           // the "[name]" line as the file has it; null before the first one
+        QStringList lines;        // the lines under the header
+        QHash<QString, int> keys; // case-folded key -> its first line
+        int lastLine = -1;        // the last non-blank line, after which a new key goes
+        bool repeatedKeys = false;
     };
 
-    void Reload() const;
-    Location Find(const QString &section, const QString &key) const;
-    void Store();
+    void Load();
+    const Section *FindSection(const QString &name) const;
+    Section *FindSection(const QString &name);
+    static void IndexLine(Section &section, int line);
 
     QString fileName;
-    mutable QStringList lines;
-    mutable QDateTime loadedStamp;
-    mutable qint64 loadedSize = -1;
-    mutable bool loadedExists = false;
+    std::vector<Section> sections;            // sections[0] holds the lines before any header
+    QHash<QString, std::size_t> sectionIndex; // case-folded name -> its first section
+    bool modified = false;
 };
 
 } // namespace platform

@@ -49,3 +49,7 @@ bool IniSettings::WriteString(const QString &key, const QString &value) {
 bool IniSettings::DeleteKey(const QString &key) {
     return Guarded([&] { iniFile.DeleteKey(section, key); });
 }
+
+bool IniSettings::UpdateFile() {
+    return Guarded([&] { iniFile.UpdateFile(); });
+}

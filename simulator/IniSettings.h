@@ -4,8 +4,8 @@
 #include <QString>
 #include <memory>
 
-// The settings file of the simulator: reads and writes work in the current section; once a write
-// fails, every later write and delete is skipped, silently, for the rest of the run.
+// The settings file of the simulator: reads and writes work in the current section; once writing
+// the file fails, every later write and delete is skipped, silently, for the rest of the run.
 class IniSettings {
 public:
     explicit IniSettings(const QString &fileName);
@@ -22,6 +22,9 @@ public:
     bool WriteInteger(const QString &key, int value);
     bool WriteString(const QString &key, const QString &value);
     bool DeleteKey(const QString &key);
+    // Writes what changed to the file, guarded as the writes are: reads and writes work in
+    // memory, so the owner calls this once after its writes.
+    bool UpdateFile();
 
     bool IsWritable() const { return writable; }
     const QString &FileName() const { return iniFile.FileName(); }

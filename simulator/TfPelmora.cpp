@@ -24,7 +24,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -457,10 +456,9 @@ void TfPelmora::CreateIniSettings() {
 }
 
 QString TfPelmora::GetIniFileName() const {
-    QString program = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    if (program.isEmpty())
-        program = "pelmora";
-    return startDirectory + '/' + program + ".ini";
+    // Named after the program, as its log and data files are, whatever the executable is called,
+    // so a file brought from another machine is found.
+    return startDirectory + "/Pelmora.ini";
 }
 
 QString TfPelmora::GetLogFileNameNoPrompt() const {
@@ -630,8 +628,8 @@ void TfPelmora::WriteSettings() {
     }
 
     // Each list is written over its old keys first and only the keys past its end are deleted:
-    // the file ends up the same as deleting every key and writing the list again, without
-    // rewriting it twice for every line that did not change.
+    // the file ends up the same as deleting every key and writing the list again, and a list
+    // that did not change leaves nothing to write.
     ini.SetSection(kSectionDropDown);
     const int history = std::min(cbSendData->count(), kHistoryLines);
     for (int i = 0; i < history; ++i)
@@ -651,6 +649,7 @@ void TfPelmora::WriteSettings() {
         for (int m = count + 1; m <= kScriptLinesPerButton; ++m)
             ini.DeleteKey(QString("Button%1Line%2").arg(n).arg(m));
     }
+    ini.UpdateFile();
 }
 
 TfPelmora::RfpType TfPelmora::GetRfpType() const {

@@ -57,11 +57,28 @@ TEST(IniFile, WritesKeepTheOtherLines) {
     ini.WriteInteger("C", "Four", 4);   // a new section at the end
     ini.DeleteKey("B", "TWO");
     ini.DeleteKey("B", "Missing");
+    // Nothing reaches the file until it is updated, and then all of it at once.
+    EXPECT_EQ(ReadFile(name), "; keep me\n[A]\nOne=1\n\n[B]\nTwo=2\n");
+    ini.UpdateFile();
     EXPECT_EQ(ReadFile(name), "; keep me\n[A]\none=uno\nThree=3\n\n[B]\n\n[C]\nFour=4\n");
-    // A second reader sees every write at once.
     IniFile other(name);
     EXPECT_EQ(other.ReadInteger("c", "four", 0), 4);
     EXPECT_EQ(other.ReadString("A", "One", ""), "uno");
+}
+
+TEST(IniFile, ADeletedKeyUncoversItsLaterTwinAndNewKeysFollowTheLastLine) {
+    QTemporaryDir dir;
+    const QString name = WriteFile(dir, "[S]\nA=1\nB=2\na=3\n\n[T]\nX=0\n");
+    IniFile ini(name);
+    ini.DeleteKey("S", "A");
+    EXPECT_EQ(ini.ReadString("S", "A", ""), "3");
+    ini.DeleteKey("S", "a");
+    EXPECT_EQ(ini.ReadString("S", "A", "gone"), "gone");
+    ini.WriteString("S", "C", "4"); // after B, the section's last line now, before the blank
+    ini.WriteString("S", "B", "5");
+    EXPECT_EQ(ini.ReadString("T", "x", ""), "0");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadFile(name), "[S]\nB=5\nC=4\n\n[T]\nX=0\n");
 }
 
 TEST(IniFile, MissingFileIsCreatedOnFirstWrite) {
@@ -71,12 +88,17 @@ TEST(IniFile, MissingFileIsCreatedOnFirstWrite) {
     EXPECT_EQ(ini.ReadInteger("S", "K", 5), 5);
     EXPECT_FALSE(QFile::exists(name));
     ini.WriteBool("S", "K", true);
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+    EXPECT_FALSE(QFile::exists(name));
+    ini.UpdateFile();
     EXPECT_EQ(ReadFile(name), "[S]\nK=1\n");
 }
 
 TEST(IniFile, WriteIntoAMissingDirectoryRaises) {
     IniFile ini("/nonexistent-dir/for/sure/test.ini");
-    EXPECT_THROW(ini.WriteString("S", "K", "v"), platform::IniFileError);
+    ini.WriteString("S", "K", "v");
+    EXPECT_THROW(ini.UpdateFile(), platform::IniFileError);
+    EXPECT_TRUE(ini.IsModified());
 }
 
 TEST(IniSettings, ReadOnlyFileIsLeftUntouched) {
@@ -96,7 +118,9 @@ TEST(IniSettings, FirstFailedWriteStopsTheRest) {
     IniSettings settings("/nonexistent-dir/for/sure/test.ini");
     EXPECT_EQ(settings.GetSection(), "N/A");
     EXPECT_TRUE(settings.IsWritable());
-    EXPECT_FALSE(settings.WriteString("K", "v"));
+    EXPECT_TRUE(settings.WriteString("K", "v"));
+    EXPECT_FALSE(settings.UpdateFile());
     EXPECT_FALSE(settings.IsWritable());
     EXPECT_FALSE(settings.WriteBool("K", true));
+    EXPECT_FALSE(settings.UpdateFile());
 }

@@ -61,10 +61,7 @@ public:
         QDir::setCurrent(dir);
     }
     ~StartDirectory() { QDir::setCurrent(previous); }
-    QString IniPath() const {
-        return QDir::currentPath() + '/' +
-               QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".ini";
-    }
+    QString IniPath() const { return QDir::currentPath() + "/Pelmora.ini"; }
     void WriteIni(const QByteArray &content) const {
         QFile file(IniPath());
         file.open(QIODevice::WriteOnly);
