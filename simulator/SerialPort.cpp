@@ -139,6 +139,15 @@ bool SerialPort::Configure() {
         RecordError("SetCommState");
         return false;
     }
+    // tcsetattr succeeds when any part of the change took; the rate must have.
+    termios applied{};
+    const bool readBack = ::tcgetattr(handle, &applied) == 0;
+    if (!readBack || ::cfgetospeed(&applied) != speed) {
+        if (readBack)
+            errno = EINVAL;
+        RecordError("SetCommState");
+        return false;
+    }
     // DTR and RTS on. A pseudo-terminal has no modem lines; that is no reason to refuse it.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(handle, TIOCMBIS, &lines);
@@ -149,9 +158,15 @@ void SerialPort::SetBaudRate(std::int32_t baud) {
     const std::uint8_t index = BaudIndex(baud);
     if (index == 255 || baud == baudRate)
         return;
+    const std::int32_t previousRate = baudRate;
+    const std::uint8_t previousIndex = baudIndex;
     baudRate = baud;
     baudIndex = index;
-    Configure();
+    // A rate the open port refused is not the rate it runs at; the caption shows this one.
+    if (IsOpen() && !Configure()) {
+        baudRate = previousRate;
+        baudIndex = previousIndex;
+    }
 }
 
 bool SerialPort::SetStopBits(std::int32_t code) {

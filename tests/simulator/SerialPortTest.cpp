@@ -209,3 +209,24 @@ TEST(SerialPortRead, HangUpMarksTheDeviceGone) {
     EXPECT_TRUE(port.IsDeviceGone());
     port.ClosePort();
 }
+
+TEST(SerialPortBaud, ARefusedRateLeavesTheRateTheLineRuns) {
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ScopedComMapping map(67, name);
+    SerialPort port;
+    ASSERT_TRUE(port.OpenPort(67, 19200));
+    port.SetBaudRate(57600);
+    EXPECT_EQ(port.GetBaudRate(), 57600);
+    // A hung-up line refuses every change: the port still runs, as far as it runs, at 57600.
+    ::close(slave);
+    ::close(master);
+    port.SetBaudRate(9600);
+    EXPECT_EQ(port.GetBaudRate(), 57600);
+    EXPECT_NE(port.GetLastError(), 0u);
+    port.ClosePort();
+    port.SetBaudRate(9600); // a closed port keeps the rate for the next open
+    EXPECT_EQ(port.GetBaudRate(), 9600);
+}
