@@ -256,18 +256,30 @@ std::uint8_t SentenceParser::ParseString(const char *text) {
     }
 }
 
-void SentenceParser::Send(SerialPort &port, const char *text) {
+namespace {
+
+// The printable bytes of text up to the first other one, optionally with CR LF, written as one
+// block: a line that stops draining then holds the sentence up once, not once for every byte,
+// and once a write timed out nothing more of the sentence goes out.
+void WriteSentence(SerialPort &port, const char *text, bool lineEnd) {
     if (text == nullptr)
         return;
+    std::string bytes;
     for (const char *p = text;
          static_cast<unsigned char>(*p) >= 0x20 && static_cast<unsigned char>(*p) < 0x80; ++p)
-        port.WriteByte(static_cast<std::uint8_t>(*p));
+        bytes += *p;
+    if (lineEnd)
+        bytes += "\r\n";
+    port.WritePort(reinterpret_cast<const std::uint8_t *>(bytes.data()),
+                   static_cast<std::int32_t>(bytes.size()));
+}
+
+} // namespace
+
+void SentenceParser::Send(SerialPort &port, const char *text) {
+    WriteSentence(port, text, false);
 }
 
 void SentenceParser::SendLine(SerialPort &port, const char *text) {
-    if (text == nullptr)
-        return;
-    Send(port, text);
-    port.WriteByte('\r');
-    port.WriteByte('\n');
+    WriteSentence(port, text, true);
 }

@@ -41,7 +41,8 @@ public:
     std::uint8_t GetText(std::string *destination) const;
     std::string GetText() const;
 
-    // Writes printable bytes of text (0x20..0x7F) up to the first other one.
+    // Write the printable bytes of text (0x20..0x7F) up to the first other one (SendLine adds
+    // CR LF) in one write, so a stuck line holds a sentence up at most once.
     static void Send(SerialPort &port, const char *text);
     static void SendLine(SerialPort &port, const char *text);
 

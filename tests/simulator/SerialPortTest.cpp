@@ -1,6 +1,8 @@
 #include "SerialPort.h"
 
+#include "Clock.h"
 #include "PseudoTerminal.h"
+#include "SentenceParser.h"
 
 #include <QElapsedTimer>
 #include <cerrno>
@@ -229,4 +231,41 @@ TEST(SerialPortBaud, ARefusedRateLeavesTheRateTheLineRuns) {
     port.ClosePort();
     port.SetBaudRate(9600); // a closed port keeps the rate for the next open
     EXPECT_EQ(port.GetBaudRate(), 9600);
+}
+
+TEST(SerialPortWrite, AStuckLineHoldsEachSentenceUpOnce) {
+    PseudoTerminal pty; // its far end reads nothing until told
+    ScopedComMapping map(68, pty.DevicePath());
+    SerialPort port;
+    ASSERT_TRUE(port.OpenPort(68, 115200));
+    {
+        platform::VirtualClock clock;
+        platform::ScopedClock useClock(clock);
+        const std::vector<std::uint8_t> block(65536, 'x');
+        ASSERT_LT(port.WritePort(block.data(), static_cast<std::int32_t>(block.size())), 65536);
+        // The line is full: each sentence waits once, the grace and its own wire time, and the
+        // rest of it is dropped, rather than a wait for every byte.
+        for (const char *sentence : {"$PQVZK,8", "$PQVZK,0"}) {
+            const std::uint32_t before = clock.TickCount();
+            SentenceParser::SendLine(port, sentence);
+            const std::uint32_t waited = clock.TickCount() - before;
+            EXPECT_GE(waited, 2000u) << sentence;
+            EXPECT_LE(waited, 2002u) << sentence;
+        }
+    }
+    // Once the far end has read what the line took (the budget counts it), sentences go
+    // through whole again.
+    const std::size_t accepted = port.GetTxBudget() / SerialPort::MicrosecondsPerByteAt(9);
+    std::string got;
+    ASSERT_TRUE(WaitUntil([&] {
+        got += pty.Read(10, 1);
+        return got.size() >= accepted;
+    }));
+    SentenceParser::SendLine(port, "$PQVZS,LCD,ON");
+    EXPECT_TRUE(WaitUntil([&] {
+        got += pty.Read(10, 1);
+        return got.ends_with("$PQVZS,LCD,ON\r\n");
+    }));
+    EXPECT_EQ(got.size(), accepted + 15);
+    port.ClosePort();
 }
