@@ -2,6 +2,7 @@
 #include "DeviceIdentity.h"
 #include "FileSendState.h"
 #include "GraphSample.h"
+#include "KeyReleaseHold.h"
 #include "LcdState.h"
 #include "ScriptRunState.h"
 
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -175,6 +177,7 @@ private:
     void cbSendDataOnEnter();
     void cbSendDataOnExit();
     void cbKeyPressHandler(QKeyEvent *event, bool &handled);
+    void SendKeyRelease(const std::optional<KeyReleaseHold::Release> &release);
     void SetRfpTypeControls();
     void SetButtonGroup(int group);
 
@@ -232,6 +235,7 @@ private:
     unsigned panelKeyMask = 0;
     bool keysToPanel = true;
     bool keyHookInstalled = false;
+    KeyReleaseHold keyReleaseHold;
 
     // Settings.
     QString startDirectory;

@@ -66,6 +66,8 @@ void TfPelmora::PollSerialPort() {
         ~ClearBusy() { flag = false; }
     } clearBusy{pollBusy};
 
+    SendKeyRelease(keyReleaseHold.TakeDue(tickTimer->Now()));
+
     if (tickTimer->ElapsedOver(rxStamp, 125)) {
         rxStamp = tickTimer->Now();
         RxIdle();

@@ -3,6 +3,7 @@
 #include "TfPelmora.h"
 
 #include "SerialPort.h"
+#include "TickTimer.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -252,15 +253,23 @@ bool TfPelmora::WindowsAppMessageLoop(QObject *receiver, QEvent *event) {
         return false;
     }
     if (event->type() == QEvent::KeyPress) {
-        // Auto-repeats and the Off type pass on: one press sends one sentence.
-        if (key->isAutoRepeat() || type == RfpType::Off)
+        // Auto-repeats, also those X sends unmarked after a held-back release, and the Off type
+        // pass on: one press sends one sentence.
+        if (keyReleaseHold.TakeRepeat(code, key->timestamp()) || key->isAutoRepeat() || type == RfpType::Off)
             return false;
+        SendKeyRelease(keyReleaseHold.Take());
         SetPanelKey(bits, true);
         return true;
     }
-    // A release clears the bits of every type, Off included, so no key stays held.
+    // A release clears the bits of every type, Off included, so no key stays held; it goes out
+    // from the poll once no repeat's press has followed it.
     if (key->isAutoRepeat())
         return true;
-    SetPanelKey(bits, false);
+    SendKeyRelease(keyReleaseHold.Hold({code, bits, key->timestamp(), tickTimer->Now()}));
     return true;
+}
+
+void TfPelmora::SendKeyRelease(const std::optional<KeyReleaseHold::Release> &release) {
+    if (release)
+        SetPanelKey(release->bits, false);
 }

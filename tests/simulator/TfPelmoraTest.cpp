@@ -1,4 +1,3 @@
-#include "VersionInfo.h"
 #include "TfPelmora.h"
 #include "SerialPort.h"
 #include "TfGpsSimulator.h"
@@ -6,9 +5,11 @@
 #include "TfPositionDeviation.h"
 #include "TfSkyView.h"
 #include "TfSvStatus.h"
+#include "VersionInfo.h"
 
 #include "Clock.h"
 #include "DeviceStandIn.h"
+#include "KeyReleaseHold.h"
 
 #include <QAction>
 #include <QApplication>
@@ -105,8 +106,12 @@ template <typename Cond> bool PollUntil(TfPelmora &window, Cond cond, int ms = k
     return cond();
 }
 
-void Key(QWidget &window, QEvent::Type type, int key, bool autoRepeat = false) {
+// Each key event carries a timestamp of its own unless it is given one, as X gives a repeat's
+// release and press the same.
+void Key(QWidget &window, QEvent::Type type, int key, bool autoRepeat = false, unsigned long timestamp = 0) {
+    static unsigned long lastTimestamp = 1000;
     QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+    event.setTimestamp(timestamp != 0 ? timestamp : (lastTimestamp += 10));
     QApplication::sendEvent(&window, &event);
 }
 
@@ -145,6 +150,11 @@ protected:
         device.SendLine(line);
         ASSERT_TRUE(PollUntil(*window, [&] { return window->received.size() > before; })) << line;
     }
+    // A key's release goes out from the poll once it has been held back long enough.
+    void LetReleasesGo() {
+        clock.Advance(KeyReleaseHold::kHoldMs + 1);
+        window->PollSerialPort();
+    }
     // The lines the device has received from the window, complete: a marker written on the
     // window's port after them arrives after them, so once it is in, none is still on its way.
     std::vector<std::string> ReceivedByNow() {
@@ -173,7 +183,8 @@ protected:
 
 TEST_F(Connected, ConnectShowsTheDeviceAndDrawsWhatItSends) {
     const QString caption = window->windowTitle();
-    EXPECT_TRUE(caption.startsWith("Pelmora v" + platform::ProgramVersion().fileVersion)) << caption.toStdString();
+    EXPECT_TRUE(caption.startsWith("Pelmora v" + platform::ProgramVersion().fileVersion))
+        << caption.toStdString();
     EXPECT_TRUE(caption.endsWith(device.DevicePath() + " at 38400 BAUD is connected"))
         << caption.toStdString();
     EXPECT_EQ(window->findChild<QPushButton *>("bComOpenClose")->text(), "Disconnect");
@@ -204,9 +215,11 @@ TEST_F(Connected, PanelKeysGoOutAsKeySentences) {
     EXPECT_TRUE(device.WaitForLine("$PQVZK,8", kPatienceMs));
     Key(*window, QEvent::KeyPress, Qt::Key_Left, true); // auto-repeat sends nothing
     Key(*window, QEvent::KeyRelease, Qt::Key_Left);
+    LetReleasesGo();
     EXPECT_TRUE(device.WaitForLine("$PQVZK,0", kPatienceMs));
     Key(*window, QEvent::KeyPress, Qt::Key_Home);
     Key(*window, QEvent::KeyRelease, Qt::Key_Home);
+    LetReleasesGo();
     EXPECT_EQ(ReceivedByNow(), (std::vector<std::string>{"$PQVZK,8", "$PQVZK,0", "$PQVZK,6", "$PQVZK,0"}));
 
     // Holvanek layout: Left is key 1, Right 8; the mouse keys follow the same mask.
@@ -214,6 +227,7 @@ TEST_F(Connected, PanelKeysGoOutAsKeySentences) {
     device.ClearReceived();
     Key(*window, QEvent::KeyPress, Qt::Key_Right);
     Key(*window, QEvent::KeyRelease, Qt::Key_Right);
+    LetReleasesGo();
     Mouse(window->findChild<QPushButton *>("sKeyNo3"), QEvent::MouseButtonPress);
     Mouse(window->findChild<QPushButton *>("sKeyNo3"), QEvent::MouseButtonRelease);
     Mouse(window->findChild<QPushButton *>("bUpAndDownKeys"), QEvent::MouseButtonPress);
@@ -230,10 +244,36 @@ TEST_F(Connected, PanelKeysGoOutAsKeySentences) {
     EXPECT_EQ(window->GetPanelKeyMask(), 0u);
 }
 
+TEST_F(Connected, HoldingAKeySendsOnePressAndOneReleaseWhateverXMarks) {
+    // X repeats a held key as a release and a press with one timestamp, marking only some; the
+    // poll may run between the two halves.
+    Key(*window, QEvent::KeyPress, Qt::Key_Left, false, 5000);
+    for (unsigned long t = 5030; t <= 5300; t += 30) {
+        const bool marked = t % 90 == 0;
+        Key(*window, QEvent::KeyRelease, Qt::Key_Left, marked, t);
+        clock.Advance(10);
+        window->PollSerialPort();
+        Key(*window, QEvent::KeyPress, Qt::Key_Left, marked, t);
+        clock.Advance(20);
+        window->PollSerialPort();
+    }
+    // Let go, and at once another key: the held release goes out before the new press.
+    Key(*window, QEvent::KeyRelease, Qt::Key_Left, false, 5400);
+    Key(*window, QEvent::KeyPress, Qt::Key_Right, false, 5405);
+    Key(*window, QEvent::KeyRelease, Qt::Key_Right, false, 5480);
+    LetReleasesGo();
+    // Pressed again later, a key is pressed again.
+    Key(*window, QEvent::KeyPress, Qt::Key_Right, false, 5600);
+    Key(*window, QEvent::KeyRelease, Qt::Key_Right, false, 5700);
+    LetReleasesGo();
+    EXPECT_EQ(ReceivedByNow(), (std::vector<std::string>{"$PQVZK,8", "$PQVZK,0", "$PQVZK,1", "$PQVZK,0",
+                                                         "$PQVZK,1", "$PQVZK,0"}));
+}
+
 TEST_F(Connected, AnswersTheDeviceIdQuery) {
     Deliver("$PQVZQ,DID");
-    EXPECT_TRUE(
-        device.WaitForLine("$PQVZR,DID,Pelmora,v" + platform::ProgramVersion().fileVersion.toStdString(), kPatienceMs));
+    EXPECT_TRUE(device.WaitForLine(
+        "$PQVZR,DID,Pelmora,v" + platform::ProgramVersion().fileVersion.toStdString(), kPatienceMs));
 }
 
 TEST_F(Connected, DisplaySentences) {
@@ -466,7 +506,7 @@ TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {
     EXPECT_EQ(window.findChild<QWidget *>("sKeyNo1")->toolTip(), "also use Keyboard Left Arrow");
     Item(window, "mButtonGroup2")->trigger();
     EXPECT_TRUE(window.windowTitle().startsWith("Pelmora v" + platform::ProgramVersion().fileVersion +
-                                               " - Button Group #2 - COM1"));
+                                                " - Button Group #2 - COM1"));
     EXPECT_EQ(window.findChild<QPushButton *>("bButton1")->text(), "Button 9");
 }
 
