@@ -804,8 +804,10 @@ void TfPelmora::ArrangePanelLayout() {
         bButton[i]->move(16 + 112 * column, row == 0 ? 0 : 30);
         bButton[i]->resize(90, 26);
     }
+    // The buttons and the file-send progress share the top strip, the monitor lies below it and
+    // the auxiliary panel at the bottom, clear of the monitor even when that is big.
     pMessageMonitorPanel->move(pMessageMonitorPanel->x(), 77);
-    pAuxPanel->resize(540, 76);
+    pAuxPanel->setGeometry(0, 456, 540, 76);
     bComOpenClose->move(0, 0);
     bLogMessages->move(100, 0);
     bCancelButtonScript->move(200, 0);
@@ -816,7 +818,7 @@ void TfPelmora::ArrangePanelLayout() {
     pbScriptDelayReport->move(160, 44);
     lScriptLineReport->move(310, 58);
     lScriptMessageReport->move(8, 58);
-    pFileSendPanel->move(pFileSendPanel->x(), monitorOptions[0].action->isChecked() ? 0 : 96);
+    pFileSendPanel->setGeometry(0, 0, 300, 72);
 }
 
 int TfPelmora::GetComMenuIndex() const {

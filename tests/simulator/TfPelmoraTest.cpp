@@ -510,6 +510,36 @@ TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {
     EXPECT_EQ(window.findChild<QPushButton *>("bButton1")->text(), "Button 9");
 }
 
+TEST(TfPelmoraLayout, NoPanelCoversAnotherOrLeavesTheWindowInAnyLayout) {
+    StartDirectory start;
+    TfPelmora window;
+    window.show();
+    Item(window, "mButtonGroup1")->trigger();
+    window.findChild<QWidget *>("pFileSendPanel")->show(); // as during a send
+    QWidget *central = window.centralWidget();
+    for (const char *type : {"mRfpOptOff", "mRfpOptHolvanek", "mRfpOptBrisken", "mRfpOptOff"}) {
+        Item(window, type)->trigger();
+        std::vector<QWidget *> shown;
+        for (QWidget *panel : central->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (!panel->isHidden())
+                shown.push_back(panel);
+        ASSERT_GE(shown.size(), 4u) << type;
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            const QString name = shown[i]->objectName();
+            EXPECT_TRUE(central->rect().contains(shown[i]->geometry())) << type << " " << name.toStdString();
+            for (QWidget *control : shown[i]->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+                if (!control->isHidden()) {
+                    EXPECT_TRUE(shown[i]->rect().contains(control->geometry()))
+                        << type << " " << control->objectName().toStdString();
+                }
+            }
+            for (std::size_t j = i + 1; j < shown.size(); ++j)
+                EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
+                    << type << " " << name.toStdString() << " " << shown[j]->objectName().toStdString();
+        }
+    }
+}
+
 TEST(TfPelmoraSettings, FirstStartWritesTheDefaults) {
     StartDirectory start;
     EXPECT_FALSE(QFile::exists(start.IniPath()));
