@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -197,15 +196,11 @@ TEST(SerialPortRead, AtMostSizeLessOneBytes) {
 }
 
 TEST(SerialPortRead, HangUpMarksTheDeviceGone) {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    ScopedComMapping map(66, name);
+    PseudoTerminal pty;
+    ScopedComMapping map(66, pty.DevicePath());
     SerialPort port;
     ASSERT_TRUE(port.OpenPort(66, 9600));
-    ::close(slave);
-    ::close(master); // the adapter is unplugged
+    pty.Unplug();
     std::uint8_t buffer[16];
     EXPECT_EQ(port.ReadPort(buffer, sizeof buffer), 0);
     EXPECT_TRUE(port.IsDeviceGone());
@@ -213,18 +208,14 @@ TEST(SerialPortRead, HangUpMarksTheDeviceGone) {
 }
 
 TEST(SerialPortBaud, ARefusedRateLeavesTheRateTheLineRuns) {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    ScopedComMapping map(67, name);
+    PseudoTerminal pty;
+    ScopedComMapping map(67, pty.DevicePath());
     SerialPort port;
     ASSERT_TRUE(port.OpenPort(67, 19200));
     port.SetBaudRate(57600);
     EXPECT_EQ(port.GetBaudRate(), 57600);
     // A hung-up line refuses every change: the port still runs, as far as it runs, at 57600.
-    ::close(slave);
-    ::close(master);
+    pty.Unplug();
     port.SetBaudRate(9600);
     EXPECT_EQ(port.GetBaudRate(), 57600);
     EXPECT_NE(port.GetLastError(), 0u);

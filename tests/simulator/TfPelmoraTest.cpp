@@ -10,6 +10,7 @@
 #include "Clock.h"
 #include "DeviceStandIn.h"
 #include "KeyReleaseHold.h"
+#include "PseudoTerminal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,7 +25,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -747,16 +747,12 @@ TEST_F(Connected, SendLineKeys) {
 
 TEST(TfPelmoraConnect, AnUnpluggedDeviceDisconnects) {
     StartDirectory start;
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    ScopedComMapping map(1, name);
+    testsupport::PseudoTerminal pty;
+    ScopedComMapping map(1, pty.DevicePath());
     TfPelmora window;
     window.bClickComOpenClose();
     ASSERT_TRUE(window.IsPortOpen());
-    ::close(slave);
-    ::close(master);
+    pty.Unplug();
     window.PollSerialPort();
     EXPECT_FALSE(window.IsPortOpen());
     EXPECT_EQ(window.findChild<QPushButton *>("bComOpenClose")->text(), "Connect");

@@ -79,6 +79,14 @@ int PseudoTerminal::WaitingAtDevice() const {
     return ::ioctl(slaveKeeper, FIONREAD, &count) == 0 ? count : 0;
 }
 
+void PseudoTerminal::Unplug() {
+    for (int *fd : {&slaveKeeper, &master}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+}
+
 ScopedComMapping::ScopedComMapping(int comNumber, const QString &devicePath)
     : name("COM" + QByteArray::number(comNumber)) {
     qputenv(name.constData(), devicePath.toLocal8Bit());

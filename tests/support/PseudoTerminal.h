@@ -24,6 +24,8 @@ public:
     void Drain();
     // How many bytes written here wait on the device side for the program to read them.
     int WaitingAtDevice() const;
+    // Closes both ends, as an unplugged adapter: the program's port hangs up.
+    void Unplug();
 
 private:
     int master = -1;
