@@ -97,7 +97,8 @@ int ShowModalDialog(QDialog &dialog) {
 }
 
 bool OpenWithDesktop(const QString &path) {
-    return desktopOpenHandler ? desktopOpenHandler(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return desktopOpenHandler ? desktopOpenHandler(path)
+                              : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void SetMessageHandler(MessageHandler handler) {
