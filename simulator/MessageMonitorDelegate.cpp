@@ -12,17 +12,6 @@ constexpr std::uint32_t kTickBackground = 0xFFF9F1;
 constexpr std::uint32_t kGapAfterColor = 0x0000FF;
 constexpr std::uint32_t kGapBeforeColor = 0x008000;
 
-// Text drawn over its own background, as wide as the text; returns where the next piece starts.
-int DrawPiece(QPainter &painter, const QFont &font, const QRect &rect, int x, const QString &text,
-              std::uint32_t background) {
-    const QFontMetrics metrics(font);
-    const int width = metrics.horizontalAdvance(text);
-    painter.setFont(font);
-    painter.fillRect(QRect(x, rect.top(), width, rect.height()), ColorOfStored(background));
-    painter.drawText(QRect(x, rect.top(), width, rect.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
-    return x + width;
-}
-
 } // namespace
 
 MessageMonitorDelegate::MessageMonitorDelegate(const MessageMonitor &m, QObject *parent)
@@ -30,6 +19,11 @@ MessageMonitorDelegate::MessageMonitorDelegate(const MessageMonitor &m, QObject 
       bold(MonitorFont()) {
     italic.setItalic(true);
     bold.setBold(true);
+    timeAdvance = QFontMetrics(italic).horizontalAdvance("hh:mm:ss ");
+    tickAdvance = QFontMetrics(bold).horizontalAdvance("12345 ");
+    const QFontMetrics metrics(regular);
+    ascent = metrics.ascent();
+    descent = metrics.descent();
 }
 
 QFont MessageMonitorDelegate::MonitorFont() {
@@ -56,23 +50,30 @@ void MessageMonitorDelegate::paint(QPainter *painter, const QStyleOptionViewItem
 void MessageMonitorDelegate::lbDrawItemWithColor(QPainter &painter, int line, const QRect &rect) const {
     const MonitorLineAttr &attr = monitor.LineAttr(line);
     const QString text = QString::fromLatin1(monitor.LineText(line));
-    painter.setPen(ColorOfStored(LookOf(attr.category).color));
     painter.fillRect(rect, ColorOfStored(kMonitorBackground));
+    painter.setPen(ColorOfStored(LookOf(attr.category).color));
+    const int baseline = rect.top() + (rect.height() + ascent - descent) / 2;
 
-    // The columns follow the flags stored with the line, not today's options.
+    // The columns follow the flags stored with the line, not today's options; each is drawn on
+    // its own background, as wide as its pattern.
     int x = rect.left();
     qsizetype at = 0;
     if (attr.timeShown) {
-        DrawPiece(painter, italic, rect, x, text.mid(at, 9), kTimeBackground);
-        x += QFontMetrics(italic).horizontalAdvance("hh:mm:ss ");
+        painter.fillRect(QRect(x, rect.top(), timeAdvance, rect.height()), ColorOfStored(kTimeBackground));
+        painter.setFont(italic);
+        painter.drawText(QPoint(x, baseline), text.mid(at, 9));
+        x += timeAdvance;
         at += 9;
     }
     if (attr.tickShown) {
-        DrawPiece(painter, bold, rect, x, text.mid(at, 6), kTickBackground);
-        x += QFontMetrics(bold).horizontalAdvance("12345 ");
+        painter.fillRect(QRect(x, rect.top(), tickAdvance, rect.height()), ColorOfStored(kTickBackground));
+        painter.setFont(bold);
+        painter.drawText(QPoint(x, baseline), text.mid(at, 6));
+        x += tickAdvance;
         at += 6;
     }
-    DrawPiece(painter, regular, rect, x, text.mid(at), kMonitorBackground);
+    painter.setFont(regular);
+    painter.drawText(QPoint(x, baseline), text.mid(at));
 
     if (attr.gapAfter) {
         painter.setPen(ColorOfStored(kGapAfterColor));

@@ -36,4 +36,9 @@ private:
     QFont regular;
     QFont italic;
     QFont bold;
+    // Measured once: the monitor redraws its visible lines for every line that arrives.
+    int timeAdvance = 0;
+    int tickAdvance = 0;
+    int ascent = 0;
+    int descent = 0;
 };

@@ -233,6 +233,7 @@ private:
     std::unique_ptr<DeviceIdRequest> deviceIdRequest;
     std::unique_ptr<MessageLog> messageLog;
     MessageMonitor *messageMonitor = nullptr; // the list view's model, owned by the view
+    QTimer *monitorRefresh = nullptr;
     PelmoraWindows windows;
 
     // Main loop state.

@@ -13,12 +13,16 @@
 #include <QFrame>
 #include <QListView>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <string_view>
 
 namespace {
 
 constexpr int kBigExtraHeight = 120;
+// However fast lines come, the list is redrawn at most this often: a screen shows no more, and
+// a fast line would otherwise redraw it on every poll.
+constexpr int kMonitorRefreshMs = 40;
 
 } // namespace
 
@@ -35,6 +39,15 @@ void TfPelmora::CreateMonitorParts() {
     lbMessageMonitor->setPalette(palette);
     lbMessageMonitor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lbMessageMonitor, &QWidget::customContextMenuRequested, this, &TfPelmora::lbMessageMonitorPopup);
+    monitorRefresh = new QTimer(this);
+    monitorRefresh->setSingleShot(true);
+    monitorRefresh->setInterval(kMonitorRefreshMs);
+    connect(monitorRefresh, &QTimer::timeout, this, [this] {
+        // The newest lines in view.
+        const int top = std::max(0, messageMonitor->LineCount() - MessageMonitor::kVisibleLines);
+        lbMessageMonitor->scrollTo(messageMonitor->index(top), QAbstractItemView::PositionAtTop);
+        lbMessageMonitor->viewport()->setUpdatesEnabled(true);
+    });
 
     monitorGeometry.panel = pMessageMonitorPanel->size();
     monitorGeometry.listSpaceBelow =
@@ -80,11 +93,10 @@ void TfPelmora::AddMonitorLineAs(const char *text, int category) {
     const auto kind = category >= 0 && category <= static_cast<int>(MessageCategory::Unclassified)
                           ? static_cast<MessageCategory>(category)
                           : MessageCategory::Unclassified;
-    if (!messageMonitor->AddMonitorLineAs(text, kind, lineTick))
-        return;
-    // The newest lines in view.
-    const int top = std::max(0, messageMonitor->LineCount() - MessageMonitor::kVisibleLines);
-    lbMessageMonitor->scrollTo(messageMonitor->index(top), QAbstractItemView::PositionAtTop);
+    if (messageMonitor->AddMonitorLineAs(text, kind, lineTick) && !monitorRefresh->isActive()) {
+        lbMessageMonitor->viewport()->setUpdatesEnabled(false);
+        monitorRefresh->start();
+    }
 }
 
 void TfPelmora::ClearMonitor() {
