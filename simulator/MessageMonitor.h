@@ -39,7 +39,6 @@ struct MonitorOptions {
 class MessageMonitor : public QAbstractListModel {
 public:
     static constexpr int kMaxLines = 200;
-    static constexpr int kVisibleLines = 14;
     static constexpr std::size_t kLineBufferSize = 600;
     static constexpr const char *kTooLongText = "----- Error - Message is too long ----";
 

@@ -43,9 +43,10 @@ void TfPelmora::CreateMonitorParts() {
     monitorRefresh->setSingleShot(true);
     monitorRefresh->setInterval(kMonitorRefreshMs);
     connect(monitorRefresh, &QTimer::timeout, this, [this] {
-        // The newest lines in view.
-        const int top = std::max(0, messageMonitor->LineCount() - MessageMonitor::kVisibleLines);
-        lbMessageMonitor->scrollTo(messageMonitor->index(top), QAbstractItemView::PositionAtTop);
+        // The newest lines in view, the last one whole, however many rows the list has room for.
+        if (messageMonitor->LineCount() > 0)
+            lbMessageMonitor->scrollTo(messageMonitor->index(messageMonitor->LineCount() - 1),
+                                       QAbstractItemView::PositionAtBottom);
         lbMessageMonitor->viewport()->setUpdatesEnabled(true);
     });
 
