@@ -58,20 +58,17 @@ void MessageMonitorDelegate::lbDrawItemWithColor(QPainter &painter, int line, co
     // its own background, as wide as its pattern.
     int x = rect.left();
     qsizetype at = 0;
-    if (attr.timeShown) {
-        painter.fillRect(QRect(x, rect.top(), timeAdvance, rect.height()), ColorOfStored(kTimeBackground));
-        painter.setFont(italic);
-        painter.drawText(QPoint(x, baseline), text.mid(at, 9));
-        x += timeAdvance;
-        at += 9;
-    }
-    if (attr.tickShown) {
-        painter.fillRect(QRect(x, rect.top(), tickAdvance, rect.height()), ColorOfStored(kTickBackground));
-        painter.setFont(bold);
-        painter.drawText(QPoint(x, baseline), text.mid(at, 6));
-        x += tickAdvance;
-        at += 6;
-    }
+    auto column = [&](const QFont &font, int advance, std::uint32_t background, qsizetype count) {
+        painter.fillRect(QRect(x, rect.top(), advance, rect.height()), ColorOfStored(background));
+        painter.setFont(font);
+        painter.drawText(QPoint(x, baseline), text.mid(at, count));
+        x += advance;
+        at += count;
+    };
+    if (attr.timeShown)
+        column(italic, timeAdvance, kTimeBackground, 9);
+    if (attr.tickShown)
+        column(bold, tickAdvance, kTickBackground, 6);
     painter.setFont(regular);
     painter.drawText(QPoint(x, baseline), text.mid(at));
 

@@ -336,6 +336,7 @@ private:
     };
     std::vector<OptionItem> logOptions;
     std::vector<OptionItem> monitorOptions;
+    static bool IsOptionChecked(const std::vector<OptionItem> &items, const char *key);
     QAction *mLogAppendToFile = nullptr, *mLogOverWriteFile = nullptr;
     QAction *mLogSequenceFilename = nullptr, *mLogEraseFile = nullptr, *mLogViewFile = nullptr;
     QAction *mMsgMonUpperCase = nullptr;

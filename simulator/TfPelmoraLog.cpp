@@ -41,12 +41,7 @@ void TfPelmora::CreateLogParts() {
 }
 
 void TfPelmora::CopyLogOptions() {
-    auto checked = [this](std::string_view key) {
-        for (const OptionItem &item : logOptions)
-            if (key == item.key)
-                return item.action->isChecked();
-        return false;
-    };
+    auto checked = [this](const char *key) { return IsOptionChecked(logOptions, key); };
     LogOptions &options = messageLog->Options();
     options.date = checked("LogDate");
     options.time = checked("LogTime");

@@ -67,13 +67,15 @@ void TfPelmora::CreateMonitorParts() {
     }
 }
 
+bool TfPelmora::IsOptionChecked(const std::vector<OptionItem> &items, const char *key) {
+    for (const OptionItem &item : items)
+        if (std::string_view(key) == item.key)
+            return item.action->isChecked();
+    return false;
+}
+
 void TfPelmora::CopyMonitorOptions() {
-    auto checked = [this](std::string_view key) {
-        for (const OptionItem &item : monitorOptions)
-            if (key == item.key)
-                return item.action->isChecked();
-        return false;
-    };
+    auto checked = [this](const char *key) { return IsOptionChecked(monitorOptions, key); };
     MonitorOptions &options = messageMonitor->Options();
     options.time = checked("MsgMonTime");
     options.tickCount = checked("MsgMonTickCount");

@@ -1,5 +1,6 @@
 #include "IniFile.h"
 #include "IniSettings.h"
+#include "PelmoraTestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,12 +16,6 @@ QString WriteFile(const QTemporaryDir &dir, const QByteArray &content) {
     file.open(QIODevice::WriteOnly);
     file.write(content);
     return name;
-}
-
-QByteArray ReadFile(const QString &name) {
-    QFile file(name);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
 }
 
 } // namespace
@@ -57,7 +52,7 @@ TEST(IniFile, WritesKeepTheOtherLines) {
     ini.WriteInteger("C", "Four", 4);   // a new section at the end
     ini.DeleteKey("B", "TWO");
     ini.DeleteKey("B", "Missing");
-    EXPECT_EQ(ReadFile(name), "; keep me\n[A]\none=uno\nThree=3\n\n[B]\n\n[C]\nFour=4\n");
+    EXPECT_EQ(pelmoratest::FileContents(name), "; keep me\n[A]\none=uno\nThree=3\n\n[B]\n\n[C]\nFour=4\n");
     // A second reader sees every write at once.
     IniFile other(name);
     EXPECT_EQ(other.ReadInteger("c", "four", 0), 4);
@@ -71,7 +66,7 @@ TEST(IniFile, MissingFileIsCreatedOnFirstWrite) {
     EXPECT_EQ(ini.ReadInteger("S", "K", 5), 5);
     EXPECT_FALSE(QFile::exists(name));
     ini.WriteBool("S", "K", true);
-    EXPECT_EQ(ReadFile(name), "[S]\nK=1\n");
+    EXPECT_EQ(pelmoratest::FileContents(name), "[S]\nK=1\n");
 }
 
 TEST(IniFile, WriteIntoAMissingDirectoryRaises) {
@@ -89,7 +84,7 @@ TEST(IniSettings, ReadOnlyFileIsLeftUntouched) {
     EXPECT_FALSE(settings.IsWritable());
     EXPECT_FALSE(settings.WriteInteger("ComPort", 5));
     EXPECT_FALSE(settings.DeleteKey("ComPort"));
-    EXPECT_EQ(ReadFile(name), "[Configuration]\nComPort=3\n");
+    EXPECT_EQ(pelmoratest::FileContents(name), "[Configuration]\nComPort=3\n");
 }
 
 TEST(IniSettings, FirstFailedWriteStopsTheRest) {

@@ -1,6 +1,7 @@
 #include "MessageLog.h"
 
 #include "Clock.h"
+#include "PelmoraTestSupport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -9,13 +10,9 @@
 #include <gtest/gtest.h>
 #include <string>
 
-namespace {
+using pelmoratest::FileContents;
 
-QByteArray Contents(const QString &path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
+namespace {
 
 void Touch(const QString &path, const QByteArray &content = {}) {
     QFile file(path);
@@ -72,7 +69,7 @@ TEST(MessageLog, WritesTheSelectedCategoriesAndTellsWhenItCannot) {
     EXPECT_EQ(log.LogMessage("$PQVZK,6", 0), MessageLog::Result::Written);
     EXPECT_EQ(log.LogMessage("$GPGGA,2", 0), MessageLog::Result::Skipped);
     EXPECT_EQ(log.LogMessage("$PQVZ", 0), MessageLog::Result::Skipped);
-    EXPECT_EQ(Contents(dir.filePath("Pelmora.log")), "$GPGGA,1\r\n$PQVZK,6\r\n");
+    EXPECT_EQ(FileContents(dir.filePath("Pelmora.log")), "$GPGGA,1\r\n$PQVZK,6\r\n");
 }
 
 TEST(MessageLog, OverwriteEmptiesTheFileOnceARun) {
@@ -84,12 +81,12 @@ TEST(MessageLog, OverwriteEmptiesTheFileOnceARun) {
     log.SetFileNameNoPrompt(path);
     log.StartRun(); // appending by default
     log.LogMessage("one", 0);
-    EXPECT_EQ(Contents(path), "old\r\none\r\n");
+    EXPECT_EQ(FileContents(path), "old\r\none\r\n");
     log.Options().overWriteFile = true;
     log.StartRun();
     log.LogMessage("two", 0);
     log.LogMessage("three", 0);
-    EXPECT_EQ(Contents(path), "two\r\nthree\r\n");
+    EXPECT_EQ(FileContents(path), "two\r\nthree\r\n");
 }
 
 TEST(MessageLog, SequenceTakesTheFirstFreeNumber) {
@@ -104,7 +101,7 @@ TEST(MessageLog, SequenceTakesTheFirstFreeNumber) {
     index = 7;
     EXPECT_EQ(log.SequenceLogFile(dir.path(), index), MessageLog::SequenceResult::Renamed);
     EXPECT_EQ(index, 10);
-    EXPECT_EQ(Contents(dir.filePath("Pelmora009.log")), "log");
+    EXPECT_EQ(FileContents(dir.filePath("Pelmora009.log")), "log");
     EXPECT_FALSE(QFile::exists(dir.filePath("Pelmora.log")));
 
     QTemporaryDir full;

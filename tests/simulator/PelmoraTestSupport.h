@@ -11,6 +11,12 @@
 
 namespace pelmoratest {
 
+inline QByteArray FileContents(const QString &path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
 // Every window starts in a directory of its own, where its ini file lives.
 class StartDirectory {
 public:
@@ -29,11 +35,7 @@ public:
         file.open(QIODevice::WriteOnly);
         file.write(content);
     }
-    QByteArray ReadIni() const {
-        QFile file(IniPath());
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }
+    QByteArray ReadIni() const { return FileContents(IniPath()); }
 
 private:
     QTemporaryDir temp;

@@ -77,12 +77,6 @@ protected:
     QStringList boxes;
 };
 
-QByteArray Contents(const QString &path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
 } // namespace
 
 TEST_F(Traffic, AcquireFindsTheReceiverAndWatchesIt) {
@@ -196,7 +190,7 @@ TEST_F(Traffic, ALoggingRunWritesTheExpectedLines) {
     Button("bLogMessages")->click();
     Deliver({"$GPGGA,2"}, 4); // not logged any more
     // The clock stands, so every line carries its tick: the 32-bit count, unsigned.
-    EXPECT_EQ(Contents("Pelmora.log"),
+    EXPECT_EQ(FileContents("Pelmora.log"),
               "3567587328,$GPGGA,1*4B\r\n3567587328,hello\r\n3567587328,$PQVZK,1*5B\r\n");
 
     // Disconnecting while logging ends the run and hides the button.
@@ -217,7 +211,7 @@ TEST_F(Traffic, ALogThatCannotBeWrittenSaysSoAndRecovers) {
     QDir().mkdir("logs");
     Deliver({"second"}, 2);
     EXPECT_EQ(Label("lLogMessagesStatus"), "Logging Messages");
-    EXPECT_EQ(Contents("logs/run.log"), "second\r\n");
+    EXPECT_EQ(FileContents("logs/run.log"), "second\r\n");
 }
 
 TEST_F(Traffic, APromptedLogFileIsUsedAsPicked) {
@@ -249,7 +243,7 @@ TEST_F(Traffic, APromptedLogFileIsUsedAsPicked) {
     old.close();
     Button("bLogMessages")->click();
     Deliver({"kept"}, 2);
-    EXPECT_EQ(Contents(picked), "kept\r\n");
+    EXPECT_EQ(FileContents(picked), "kept\r\n");
 }
 
 TEST_F(Traffic, SequenceEraseAndViewWorkOnTheLog) {
