@@ -1,8 +1,10 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 namespace platform {
 namespace {
@@ -10,6 +12,7 @@ namespace {
 MessageHandler messageHandler;
 FileDialogHandler fileDialogHandler;
 ModalDialogHandler modalDialogHandler;
+DesktopOpenHandler desktopOpenHandler;
 
 MessageResult RealMessageBox(const MessageRequest &request) {
     QMessageBox box;
@@ -57,12 +60,24 @@ MessageResult RealMessageBox(const MessageRequest &request) {
 QString RealFileDialog(const FileDialogRequest &request) {
     QFileDialog dialog(nullptr, request.caption, request.directory, request.filter);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.save || request.mayCreate ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!request.defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QStringList filters = request.filter.split(";;", Qt::SkipEmptyParts);
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[request.filterIndex - 1]);
+    // Placed and stored as position of the frame and size of the dialog, so the place does not
+    // drift by the frame's width from one showing to the next.
+    if (request.windowRect != nullptr && request.windowRect->isValid()) {
+        dialog.move(request.windowRect->topLeft());
+        dialog.resize(request.windowRect->size());
+    }
+    const int result = dialog.exec();
+    if (request.windowRect != nullptr)
+        *request.windowRect = QRect(dialog.pos(), dialog.size());
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().front();
 }
@@ -81,6 +96,11 @@ int ShowModalDialog(QDialog &dialog) {
     return modalDialogHandler ? modalDialogHandler(dialog) : dialog.exec();
 }
 
+bool OpenWithDesktop(const QString &path) {
+    return desktopOpenHandler ? desktopOpenHandler(path)
+                              : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 void SetMessageHandler(MessageHandler handler) {
     messageHandler = std::move(handler);
 }
@@ -91,6 +111,10 @@ void SetFileDialogHandler(FileDialogHandler handler) {
 
 void SetModalDialogHandler(ModalDialogHandler handler) {
     modalDialogHandler = std::move(handler);
+}
+
+void SetDesktopOpenHandler(DesktopOpenHandler handler) {
+    desktopOpenHandler = std::move(handler);
 }
 
 void ShowMessage(const QString &text, const QString &caption) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QRect>
 #include <QString>
 #include <functional>
 
@@ -25,8 +26,14 @@ struct FileDialogRequest {
     QString caption;
     QString directory;
     QString fileName;
-    QString filter;
+    QString filter; // Qt's form: "Log Files (*.log);;All files (*.*)"
     QString defaultSuffix;
+    // The filter shown first, counted from 1 as the settings store it; 0 or out of range: the first.
+    int filterIndex = 0;
+    // An open dialog that also takes the name of a file not there yet (a log about to be written).
+    bool mayCreate = false;
+    // When set: the dialog shows there, and its rectangle is stored back when it closes.
+    QRect *windowRect = nullptr;
 };
 
 using MessageHandler = std::function<MessageResult(const MessageRequest &)>;
@@ -34,16 +41,22 @@ using MessageHandler = std::function<MessageResult(const MessageRequest &)>;
 using ModalDialogHandler = std::function<int(QDialog &)>;
 // Returns the chosen file name, or an empty text when the user cancelled.
 using FileDialogHandler = std::function<QString(const FileDialogRequest &)>;
+// Opens a file with the desktop's own program for it; returns whether one was started.
+using DesktopOpenHandler = std::function<bool(const QString &path)>;
 
 MessageResult ShowMessageBox(const MessageRequest &request);
 QString ShowFileDialog(const FileDialogRequest &request);
 // Shows one of the programs' own dialogs modally and returns its result.
 int ShowModalDialog(QDialog &dialog);
+// Hands a file to the desktop's program for it (a text editor for a log); the path goes over as
+// one argument, never through a command line.
+bool OpenWithDesktop(const QString &path);
 
 // Install a handler for the calls above; an empty function restores the real dialogs.
 void SetMessageHandler(MessageHandler handler);
 void SetFileDialogHandler(FileDialogHandler handler);
 void SetModalDialogHandler(ModalDialogHandler handler);
+void SetDesktopOpenHandler(DesktopOpenHandler handler);
 
 // Shortcuts for the common boxes.
 void ShowMessage(const QString &text, const QString &caption = {});

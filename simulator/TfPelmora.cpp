@@ -1,6 +1,9 @@
 #include "TfPelmora.h"
 
+#include "AcquireSequence.h"
+#include "DeviceIdRequest.h"
 #include "IniSettings.h"
+#include "MessageLog.h"
 #include "SentenceParser.h"
 #include "SerialPort.h"
 #include "TfCogDisplay.h"
@@ -27,7 +30,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -75,6 +78,9 @@ QAction *MakeItem(QMenu *menu, const char *name, const QString &caption, bool ch
 TfPelmora::TfPelmora(QWidget *parent) : QMainWindow(parent) {
     // 1. The form, with the Rx/Tx indicator hidden and the file names and sample cleared.
     BuildForm();
+    CreateMonitorParts();
+    CreateLogParts();
+    CreateAcquireParts();
     ShowRxTx(false, false, false);
     graphSample = GraphSample{};
 
@@ -115,6 +121,8 @@ TfPelmora::TfPelmora(QWidget *parent) : QMainWindow(parent) {
 
     // 8 to 12.
     ReadSettings();
+    CopyMonitorOptions();
+    CopyLogOptions();
 
     // 13.
     scriptState = ScriptRunState{};
@@ -186,7 +194,7 @@ void TfPelmora::BuildButtonPanel() {
 
 void TfPelmora::BuildMonitorPanel() {
     pMessageMonitorPanel = MakePanel(centralWidget(), "pMessageMonitorPanel", {0, 240, 780, 250});
-    lbMessageMonitor = new QListWidget(pMessageMonitorPanel);
+    lbMessageMonitor = new QListView(pMessageMonitorPanel);
     lbMessageMonitor->setObjectName("lbMessageMonitor");
     lbMessageMonitor->setGeometry(0, 0, 780, 190);
     lbMessageMonitor->setFocusPolicy(Qt::NoFocus);
@@ -849,28 +857,6 @@ void TfPelmora::SetBaudMenu(std::int32_t baud) {
 }
 
 // Steps of the parts that come later: each keeps its place in the main loop.
-void TfPelmora::SetAcquireState(int state) {
-    acquireState = state;
-}
-void TfPelmora::AcquireStep() {}
 void TfPelmora::RunScriptStep() {}
 void TfPelmora::PumpSendFile() {}
-void TfPelmora::DeviceIdRequestStep() {}
-void TfPelmora::StartDeviceIdRequest() {
-    steeringIdentityKnown = lightBarIdentityKnown = dgpsIdentityKnown = false;
-}
-void TfPelmora::TriggerDeviceIdRequest() {}
-void TfPelmora::LogMessage(const char *) {}
-void TfPelmora::LogOutgoing(const char *text) {
-    LogMessage(text);
-}
-void TfPelmora::AddMonitorLine(const char *text) {
-    AddMonitorLineAs(text, 8);
-}
-void TfPelmora::AddMonitorLineAs(const char *, int) {}
-void TfPelmora::ClearMonitor() {
-    lbMessageMonitor->clear();
-}
-void TfPelmora::ArrangeMonitor() {}
-void TfPelmora::UpdateLogButton() {}
 void TfPelmora::RunUserButton(int) {}

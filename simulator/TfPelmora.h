@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -18,7 +19,11 @@
 #include <string>
 #include <vector>
 
+class AcquireSequence;
+class DeviceIdRequest;
 class IniSettings;
+class MessageLog;
+class MessageMonitor;
 class SentenceParser;
 class SerialPort;
 class TickTimer;
@@ -36,7 +41,7 @@ class QActionGroup;
 class QComboBox;
 class QFrame;
 class QLabel;
-class QListWidget;
+class QListView;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -126,6 +131,20 @@ public:
     virtual void UpdateLogButton();
     virtual void RunUserButton(int n);
 
+    // Acquire sequence, monitor and logs: the handlers of their controls and menu items.
+    void bClickAcquireBrisken();
+    void lbMessageMonitorPopup();
+    void mMsgMonHideClick();
+    void mClickBig();
+    void mMsgMonOptionClick();
+    void bClickLogMessages();
+    void mLogOptionClick();
+    void mLogAppendToExistFileClick();
+    void mLogOverWriteFileClick();
+    void mLogSequenceFilenameClick();
+    void mLogEraseFileClick();
+    void mLogViewFileClick();
+
     // State that tests and the later parts read.
     const LcdState &GetLcd() const { return lcd; }
     std::uint8_t GetContrast() const { return contrast; }
@@ -142,7 +161,12 @@ public:
     QString GetLogFileNameNoPrompt() const;
     const QStringList &ButtonScriptLines(int index) const { return buttonScriptLines[index]; }
     const QString &ButtonScriptCaption(int index) const { return buttonScriptCaptions[index]; }
-    bool IsRidReceived() const { return ridReceived; }
+    bool IsRidReceived() const;
+    const AcquireSequence &Acquire() const { return *acquireSequence; }
+    const DeviceIdRequest &DeviceIds() const { return *deviceIdRequest; }
+    const MessageMonitor &Monitor() const { return *messageMonitor; }
+    const MessageLog &Log() const { return *messageLog; }
+    bool IsLogging() const { return logging; }
     bool IsMonitorPaused() const { return monitorPaused; }
     int GetRxTxIndicatorState() const { return rxTxIndicatorState; }
 
@@ -195,11 +219,24 @@ private:
     void ShowRxTx(bool frame, bool rx, bool tx);
     void SetRxTxArrow(bool rxArrow, bool on);
 
+    void CreateMonitorParts();
+    void CreateLogParts();
+    void CreateAcquireParts();
+    void CopyMonitorOptions();
+    void CopyLogOptions();
+    void ShowLogStatus();
+    void PromptForLogFile();
+
     // Owned parts of the link.
     std::unique_ptr<SerialPort> serialPort;
     std::unique_ptr<SentenceParser> sentenceParser;
     std::unique_ptr<TickTimer> tickTimer;
     std::unique_ptr<IniSettings> iniSettings;
+    std::unique_ptr<AcquireSequence> acquireSequence;
+    std::unique_ptr<DeviceIdRequest> deviceIdRequest;
+    std::unique_ptr<MessageLog> messageLog;
+    MessageMonitor *messageMonitor = nullptr; // the list view's model, owned by the view
+    QTimer *monitorRefresh = nullptr;
     PelmoraWindows windows;
 
     // Main loop state.
@@ -215,18 +252,10 @@ private:
     std::uint32_t queryStamp = 0;
     int rxTxIndicatorState = 0;
     GraphSample graphSample{};
-    bool ridReceived = false;
-    bool steeringIdentityKnown = false;
-    bool lightBarIdentityKnown = false;
-    bool dgpsIdentityKnown = false;
-    std::array<char, 20> reportName{};
-    std::array<char, 20> reportVersion{};
-    std::array<char, 20> reportSerial{};
     ScriptRunState scriptState;
     FileSendState fileSend;
     bool monitorPaused = false;
     bool logging = false;
-    int acquireState = 0;
 
     // Display and keys.
     LcdState lcd;
@@ -259,6 +288,13 @@ private:
     std::array<QStringList, kButtonScripts> buttonScriptLines;
     bool terminalLayoutApplied = false;
     std::vector<SavedGeometry> designedLayout;
+    // The monitor as designed, for its Big and hidden arrangements.
+    struct MonitorGeometry {
+        QSize panel;
+        int listSpaceBelow = 0;
+        int sendLineFromBottom = 0;
+        int windowHeight = 0;
+    } monitorGeometry;
 
     // Components, named as the form names them.
     QTimer *Timer20ms = nullptr;
@@ -273,7 +309,7 @@ private:
     std::array<QPushButton *, 8> bButton{};
     std::array<QLabel *, 8> lButtonTag{};
     QFrame *pMessageMonitorPanel = nullptr;
-    QListWidget *lbMessageMonitor = nullptr;
+    QListView *lbMessageMonitor = nullptr;
     QComboBox *cbSendData = nullptr;
     QPushButton *bSendData = nullptr, *bPause = nullptr, *bClear = nullptr, *bAddCkSum = nullptr;
     QFrame *pAuxPanel = nullptr;
@@ -304,6 +340,8 @@ private:
     };
     std::vector<OptionItem> logOptions;
     std::vector<OptionItem> monitorOptions;
+    static bool IsOptionChecked(const std::vector<OptionItem> &items, const char *key);
     QAction *mLogAppendToFile = nullptr, *mLogOverWriteFile = nullptr;
+    QAction *mLogSequenceFilename = nullptr, *mLogEraseFile = nullptr, *mLogViewFile = nullptr;
     QAction *mMsgMonUpperCase = nullptr;
 };

@@ -2,8 +2,11 @@
 // the outgoing side, Connect and the manual send line.
 #include "TfPelmora.h"
 
+#include "AcquireSequence.h"
+#include "DeviceIdRequest.h"
 #include "FieldDecoders.h"
 #include "GuidanceReply.h"
+#include "MessageMonitor.h"
 #include "SentenceParser.h"
 #include "SerialPort.h"
 #include "TfGraphicDisplay.h"
@@ -31,13 +34,6 @@ namespace {
 template <std::size_t N> void CopyBounded(char (&destination)[N], std::string_view field) {
     const std::size_t count = std::min(field.size(), N - 1);
     std::copy_n(field.begin(), count, destination);
-    destination[count] = '\0';
-}
-
-template <std::size_t N>
-void CopyBounded(std::array<char, N> &destination, std::string_view field, std::size_t keep) {
-    const std::size_t count = std::min({field.size(), N - 1, keep});
-    std::copy_n(field.begin(), count, destination.data());
     destination[count] = '\0';
 }
 
@@ -101,11 +97,13 @@ void TfPelmora::PollSerialPort() {
         else if (state == SentenceParser::SentenceComplete)
             HandleSentence();
     }
-    if (serialPort->IsDeviceGone()) {
-        // An unplugged adapter: say so once by closing, rather than reading nothing forever.
-        serialPort->ClosePort();
-        bComOpenClose->setText("Connect");
-        UpdateCaption();
+    if (serialPort->IsOpen() && serialPort->IsDeviceGone()) {
+        // An unplugged adapter: the connection ends as Disconnect ends it, and the acquire status
+        // says why, rather than reading nothing forever.
+        bClickComOpenClose();
+        acquireSequence->LineLost();
+        if (GetRfpType() == RfpType::Brisken)
+            lAcquireBriskenStatus->show();
     }
 
     AcquireStep();
@@ -242,33 +240,25 @@ void TfPelmora::DispatchSentence() {
             scriptState.awaitingVersion = false;
         }
         if (kind == "RID") {
-            ridReceived = true;
             if (windows.graphicDisplay) {
                 CopyIdentity(windows.graphicDisplay->ReceivedIdentity(TfGraphicDisplay::Dgps), 2, 3, 6);
                 windows.graphicDisplay->SetIdentityReceived();
             }
-            dgpsIdentityKnown = true;
-            reportName.fill(0);
-            reportVersion.fill(0);
-            reportSerial.fill(0);
-            if (count >= 3)
-                CopyBounded(reportName, p.FieldView(2), 19);
-            if (count >= 4)
-                CopyBounded(reportVersion, p.FieldView(3), 19);
-            if (count >= 7)
-                CopyBounded(reportSerial, p.FieldView(6), 19);
+            deviceIdRequest->SetKnown(DeviceIdRequest::Dgps);
+            // Missing fields read as empty, so a bare reply leaves empty report texts.
+            acquireSequence->RidReceived(p.FieldView(2), p.FieldView(3), p.FieldView(6));
         } else if (kind == "DID" && p.FieldView(2).starts_with("Holvanek")) {
             if (windows.graphicDisplay) {
                 CopyIdentity(windows.graphicDisplay->ReceivedIdentity(TfGraphicDisplay::Steering), 2, 3, 6);
                 windows.graphicDisplay->SetIdentityReceived();
             }
-            steeringIdentityKnown = true;
+            deviceIdRequest->SetKnown(DeviceIdRequest::Steering);
         } else if (kind == "DID" && (p.FieldView(2).starts_with('L') || p.FieldView(2).starts_with("RGL"))) {
             if (windows.graphicDisplay) {
                 CopyIdentity(windows.graphicDisplay->ReceivedIdentity(TfGraphicDisplay::LightBar), 2, 3, 4);
                 windows.graphicDisplay->SetIdentityReceived();
             }
-            lightBarIdentityKnown = true;
+            deviceIdRequest->SetKnown(DeviceIdRequest::LightBar);
         } else if (kind == "HNX") {
             switch (GuidanceReply::Apply(p, graphSample)) {
             case GuidanceReply::Record::Settings1:
@@ -406,6 +396,7 @@ void TfPelmora::bClickAddCkSum() {
 
 void TfPelmora::bClickPause() {
     monitorPaused = !monitorPaused;
+    messageMonitor->SetPaused(monitorPaused);
     bPause->setText(monitorPaused ? "Continue" : "Pause");
 }
 

@@ -1,5 +1,6 @@
 #include "IniFile.h"
 #include "IniSettings.h"
+#include "PelmoraTestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,12 +16,6 @@ QString WriteFile(const QTemporaryDir &dir, const QByteArray &content) {
     file.open(QIODevice::WriteOnly);
     file.write(content);
     return name;
-}
-
-QByteArray ReadFile(const QString &name) {
-    QFile file(name);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
 }
 
 } // namespace
@@ -58,9 +53,9 @@ TEST(IniFile, WritesKeepTheOtherLines) {
     ini.DeleteKey("B", "TWO");
     ini.DeleteKey("B", "Missing");
     // Nothing reaches the file until it is updated, and then all of it at once.
-    EXPECT_EQ(ReadFile(name), "; keep me\n[A]\nOne=1\n\n[B]\nTwo=2\n");
+    EXPECT_EQ(pelmoratest::FileContents(name), "; keep me\n[A]\nOne=1\n\n[B]\nTwo=2\n");
     ini.UpdateFile();
-    EXPECT_EQ(ReadFile(name), "; keep me\n[A]\none=uno\nThree=3\n\n[B]\n\n[C]\nFour=4\n");
+    EXPECT_EQ(pelmoratest::FileContents(name), "; keep me\n[A]\none=uno\nThree=3\n\n[B]\n\n[C]\nFour=4\n");
     IniFile other(name);
     EXPECT_EQ(other.ReadInteger("c", "four", 0), 4);
     EXPECT_EQ(other.ReadString("A", "One", ""), "uno");
@@ -78,7 +73,7 @@ TEST(IniFile, ADeletedKeyUncoversItsLaterTwinAndNewKeysFollowTheLastLine) {
     ini.WriteString("S", "B", "5");
     EXPECT_EQ(ini.ReadString("T", "x", ""), "0");
     ini.UpdateFile();
-    EXPECT_EQ(ReadFile(name), "[S]\nB=5\nC=4\n\n[T]\nX=0\n");
+    EXPECT_EQ(pelmoratest::FileContents(name), "[S]\nB=5\nC=4\n\n[T]\nX=0\n");
 }
 
 TEST(IniFile, MissingFileIsCreatedOnFirstWrite) {
@@ -91,7 +86,7 @@ TEST(IniFile, MissingFileIsCreatedOnFirstWrite) {
     EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
     EXPECT_FALSE(QFile::exists(name));
     ini.UpdateFile();
-    EXPECT_EQ(ReadFile(name), "[S]\nK=1\n");
+    EXPECT_EQ(pelmoratest::FileContents(name), "[S]\nK=1\n");
 }
 
 TEST(IniFile, WriteIntoAMissingDirectoryRaises) {
@@ -111,7 +106,7 @@ TEST(IniSettings, ReadOnlyFileIsLeftUntouched) {
     EXPECT_FALSE(settings.IsWritable());
     EXPECT_FALSE(settings.WriteInteger("ComPort", 5));
     EXPECT_FALSE(settings.DeleteKey("ComPort"));
-    EXPECT_EQ(ReadFile(name), "[Configuration]\nComPort=3\n");
+    EXPECT_EQ(pelmoratest::FileContents(name), "[Configuration]\nComPort=3\n");
 }
 
 TEST(IniSettings, FirstFailedWriteStopsTheRest) {

@@ -1,3 +1,5 @@
+#include "VersionInfo.h"
+#include "AcquireSequence.h"
 #include "TfPelmora.h"
 #include "SerialPort.h"
 #include "TfGpsSimulator.h"
@@ -11,6 +13,7 @@
 #include "DeviceStandIn.h"
 #include "KeyReleaseHold.h"
 #include "PseudoTerminal.h"
+#include "PelmoraTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,6 +31,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
+using namespace pelmoratest;
 using testsupport::DeviceStandIn;
 using testsupport::ScopedComMapping;
 
@@ -52,59 +56,6 @@ public:
         }
     }
 };
-
-// Every window starts in a directory of its own, where its ini file lives.
-class StartDirectory {
-public:
-    explicit StartDirectory(const QString &path = {}) : previous(QDir::currentPath()) {
-        const QString dir = path.isEmpty() ? temp.path() : path;
-        QDir().mkpath(dir);
-        QDir::setCurrent(dir);
-    }
-    ~StartDirectory() { QDir::setCurrent(previous); }
-    QString IniPath() const { return QDir::currentPath() + "/Pelmora.ini"; }
-    void WriteIni(const QByteArray &content) const {
-        QFile file(IniPath());
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
-    }
-    QByteArray ReadIni() const {
-        QFile file(IniPath());
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }
-
-private:
-    QTemporaryDir temp;
-    QString previous;
-};
-
-// Waits end as soon as their condition holds; the limit only bounds a failing run, so it is far
-// beyond anything a loaded machine needs.
-constexpr int kPatienceMs = 30000;
-
-template <typename Cond> bool WaitUntil(Cond cond, int ms = kPatienceMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        if (cond())
-            return true;
-        ::usleep(1000);
-    }
-    return cond();
-}
-
-template <typename Cond> bool PollUntil(TfPelmora &window, Cond cond, int ms = kPatienceMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        window.PollSerialPort();
-        if (cond())
-            return true;
-        ::usleep(1000);
-    }
-    return cond();
-}
 
 // Each key event carries a timestamp of its own unless it is given one, as X gives a repeat's
 // release and press the same.
@@ -752,9 +703,17 @@ TEST(TfPelmoraConnect, AnUnpluggedDeviceDisconnects) {
     TfPelmora window;
     window.bClickComOpenClose();
     ASSERT_TRUE(window.IsPortOpen());
+    window.bClickAcquireBrisken();
+    window.PollSerialPort();
     pty.Unplug();
     window.PollSerialPort();
     EXPECT_FALSE(window.IsPortOpen());
     EXPECT_EQ(window.findChild<QPushButton *>("bComOpenClose")->text(), "Connect");
     EXPECT_TRUE(window.windowTitle().endsWith("is not connected"));
+    // As Disconnect would, the acquire sequence is back at rest; its status says why.
+    EXPECT_EQ(window.Acquire().GetAcquireState(), 0);
+    EXPECT_EQ(window.findChild<QLabel *>("lAcquireBriskenStatus")->text(), "connection lost");
+    EXPECT_FALSE(window.findChild<QLabel *>("lAcquireBriskenStatus")->isHidden());
+    window.PollSerialPort(); // and the port stays closed
+    EXPECT_FALSE(window.IsPortOpen());
 }

@@ -1,6 +1,7 @@
 #include "DeviceStandIn.h"
 
 #include <chrono>
+#include <thread>
 
 namespace testsupport {
 
@@ -13,6 +14,16 @@ void DeviceStandIn::SendLine(const std::string &line) {
 
 void DeviceStandIn::SendRaw(const std::string &bytes) {
     peer.Send(bytes);
+}
+
+void DeviceStandIn::SendPaced(const std::vector<std::string> &lines, int baud) {
+    const auto start = std::chrono::steady_clock::now();
+    long long bytes = 0;
+    for (const std::string &line : lines) {
+        bytes += static_cast<long long>(line.size()) + 2;
+        std::this_thread::sleep_until(start + std::chrono::microseconds(bytes * 10'000'000LL / baud));
+        SendLine(line);
+    }
 }
 
 void DeviceStandIn::ShowText(int position, const std::string &text) {

@@ -24,6 +24,9 @@ public:
     void SendLine(const std::string &line);
     // Sends bytes exactly as given.
     void SendRaw(const std::string &bytes);
+    // Sends lines (CR LF added) at the pace of a line of the given rate, 10 bits a byte, each
+    // when its last byte would have arrived; returns when all are sent.
+    void SendPaced(const std::vector<std::string> &lines, int baud);
     void ShowText(int position, const std::string &text);
     void ClearDisplay();
     void SetContrast(const std::string &value);

@@ -1,0 +1,127 @@
+#include "MessageLog.h"
+
+#include "Clock.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+// Writes bytes to the end of a file, or over it; false when any step fails.
+bool WriteFile(const QString &name, const char *mode, const std::string &bytes) {
+    if (name.isEmpty())
+        return false;
+    std::FILE *file = std::fopen(QFile::encodeName(name).constData(), mode);
+    if (file == nullptr)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+} // namespace
+
+QString MessageLog::ActiveFileName() const {
+    return options.promptForFilename ? promptedFileName : fileNameNoPrompt;
+}
+
+bool MessageLog::AnyCategorySelected() const {
+    return options.rfpMessages || options.dgpsMessages || options.lightBarMessages ||
+           options.holvanekMessages || options.nonNmeaMessages || options.otherMessages;
+}
+
+bool MessageLog::Selected(MessageCategory category) const {
+    switch (category) {
+    case MessageCategory::Rfp:
+        return options.rfpMessages;
+    case MessageCategory::Dgps:
+        return options.dgpsMessages;
+    case MessageCategory::LightBar:
+        return options.lightBarMessages;
+    case MessageCategory::Holvanek:
+        return options.holvanekMessages;
+    case MessageCategory::NonNmea:
+        return options.nonNmeaMessages;
+    case MessageCategory::OtherSentence:
+        return options.otherMessages;
+    default:
+        return false;
+    }
+}
+
+void MessageLog::StartRun() {
+    failing = false;
+    const QString name = ActiveFileName();
+    if (options.overWriteFile && !name.isEmpty())
+        failing = !WriteFile(name, "wb", {});
+}
+
+MessageLog::Result MessageLog::LogMessage(const char *text, std::uint32_t tick) {
+    if (text == nullptr)
+        return Result::Skipped;
+    const MessageCategory category = classifier.ClassifyMessage(text);
+    if (!Selected(category))
+        return Result::Skipped;
+    const bool written = WriteFile(ActiveFileName(), "ab", FormatLogLine(text, category, tick));
+    failing = !written;
+    return written ? Result::Written : Result::Failed;
+}
+
+std::string MessageLog::FormatLogLine(const char *text, MessageCategory category, std::uint32_t tick) const {
+    std::string line;
+    if (options.date || options.time) {
+        // One reading of the clock for both columns, so they never straddle midnight.
+        const std::time_t now = static_cast<std::time_t>(platform::Now());
+        std::tm local{};
+        localtime_r(&now, &local);
+        char part[16];
+        if (options.date && std::strftime(part, sizeof part, "%m/%d/%y,", &local) > 0)
+            line += part;
+        if (options.time && std::strftime(part, sizeof part, "%H:%M:%S,", &local) > 0)
+            line += part;
+    }
+    if (options.msTickCount) {
+        char part[16];
+        std::snprintf(part, sizeof part, "%" PRIu32 ",", tick);
+        line += part;
+    }
+    line += text;
+    if (options.nmeaChecksum && category != MessageCategory::NonNmea) {
+        std::uint8_t sum = 0;
+        for (const char *p = text; *p != '\0'; ++p)
+            sum = *p == '$' ? 0 : static_cast<std::uint8_t>(sum ^ static_cast<std::uint8_t>(*p));
+        char part[8];
+        std::snprintf(part, sizeof part, "*%02X", sum);
+        line += part;
+    }
+    line += "\r\n";
+    return line;
+}
+
+MessageLog::SequenceResult MessageLog::SequenceLogFile(const QString &startDirectory, int &index) const {
+    QString candidate;
+    bool found = false;
+    for (int tries = 0; tries < kSequenceTries && !found; ++tries) {
+        candidate = startDirectory + QString::asprintf("/Pelmora%03d.log", index);
+        ++index;
+        found = !QFileInfo::exists(candidate);
+    }
+    if (!found)
+        return SequenceResult::NoneAvailable;
+    return QFile::rename(fileNameNoPrompt, candidate) ? SequenceResult::Renamed
+                                                      : SequenceResult::RenameFailed;
+}
+
+MessageLog::EraseCheck MessageLog::CheckErase() const {
+    const QFileInfo file(fileNameNoPrompt);
+    if (!file.exists())
+        return EraseCheck::Missing;
+    return file.isFile() && file.isReadable() && file.isWritable() ? EraseCheck::Erasable
+                                                                   : EraseCheck::AccessDenied;
+}
+
+bool MessageLog::EraseLogFile() const {
+    return QFile::remove(fileNameNoPrompt);
+}
