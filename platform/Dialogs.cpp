@@ -54,7 +54,7 @@ MessageResult RealMessageBox(const MessageRequest &request) {
     }
 }
 
-QString RealFileDialog(const FileDialogRequest &request) {
+QString RealFileDialog(const FileDialogRequest &request, FileDialogOutcome *outcome) {
     QFileDialog dialog(nullptr, request.caption, request.directory, request.filter);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -62,7 +62,15 @@ QString RealFileDialog(const FileDialogRequest &request) {
         dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QStringList filters = dialog.nameFilters();
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[request.filterIndex - 1]);
+    const int result = dialog.exec();
+    if (outcome) {
+        outcome->filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+        outcome->geometry = dialog.frameGeometry();
+    }
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().front();
 }
@@ -73,8 +81,12 @@ MessageResult ShowMessageBox(const MessageRequest &request) {
     return messageHandler ? messageHandler(request) : RealMessageBox(request);
 }
 
-QString ShowFileDialog(const FileDialogRequest &request) {
-    return fileDialogHandler ? fileDialogHandler(request) : RealFileDialog(request);
+QString ShowFileDialog(const FileDialogRequest &request, FileDialogOutcome *outcome) {
+    if (!fileDialogHandler)
+        return RealFileDialog(request, outcome);
+    if (outcome)
+        *outcome = {request.filterIndex, QRect()};
+    return fileDialogHandler(request);
 }
 
 int ShowModalDialog(QDialog &dialog) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QRect>
 #include <QString>
 #include <functional>
 
@@ -27,6 +28,13 @@ struct FileDialogRequest {
     QString fileName;
     QString filter;
     QString defaultSuffix;
+    int filterIndex = 0; // 1-based filter shown first; 0 for the first
+};
+
+// How the user left a file dialog, besides the name: the filter chosen and where the dialog was.
+struct FileDialogOutcome {
+    int filterIndex = 0;
+    QRect geometry;
 };
 
 using MessageHandler = std::function<MessageResult(const MessageRequest &)>;
@@ -36,7 +44,9 @@ using ModalDialogHandler = std::function<int(QDialog &)>;
 using FileDialogHandler = std::function<QString(const FileDialogRequest &)>;
 
 MessageResult ShowMessageBox(const MessageRequest &request);
-QString ShowFileDialog(const FileDialogRequest &request);
+// With outcome given, it gets the filter and the place the dialog closed with (a handler leaves
+// the request's filter and an empty place).
+QString ShowFileDialog(const FileDialogRequest &request, FileDialogOutcome *outcome = nullptr);
 // Shows one of the programs' own dialogs modally and returns its result.
 int ShowModalDialog(QDialog &dialog);
 

@@ -107,6 +107,10 @@ TfPelmora::TfPelmora(QWidget *parent) : QMainWindow(parent) {
     serialPort = std::make_unique<SerialPort>();
     sentenceParser = std::make_unique<SentenceParser>();
     tickTimer = std::make_unique<TickTimer>();
+    // The pump and the interpreter see the window only through their own small interfaces.
+    fileSender = std::make_unique<FileSender>(fileSend, static_cast<FileSender::Host &>(*this), *tickTimer);
+    buttonScript = std::make_unique<ButtonScriptInterpreter>(
+        scriptState, *fileSender, static_cast<ButtonScriptInterpreter::Host &>(*this), *tickTimer);
 
     // 7.
     const std::uint32_t now = tickTimer->Now();
@@ -168,6 +172,8 @@ void TfPelmora::BuildForm() {
     BuildMonitorPanel();
     BuildAuxPanel();
     BuildMenus();
+    BuildFileSendPanel();
+    ConnectScriptControls();
 }
 
 void TfPelmora::BuildButtonPanel() {
@@ -436,15 +442,10 @@ void TfPelmora::bClickGraphicDisplay() {
 
 void TfPelmora::SetButtonGroup(int group) {
     buttonGroup = group;
-    if (group == 0) {
-        pButtonPanel->hide();
-        bCancelButtonScript->hide();
-    } else {
-        for (int i = 0; i < 8; ++i)
-            bButton[i]->setText(buttonScriptCaptions[(group - 1) * 8 + i]);
-        pButtonPanel->show();
-    }
-    UpdateCaption();
+    if (group == 0)
+        HideButtonPanel();
+    else
+        ShowButtonPanel();
 }
 
 void TfPelmora::ReadFileVersion() {
@@ -671,13 +672,10 @@ void TfPelmora::FormShow() {
         qApp->installEventFilter(this);
         keyHookInstalled = true;
     }
-    if (mHideButtons->isChecked()) {
-        pButtonPanel->hide();
-    } else if (buttonGroup >= 1) {
-        for (int i = 0; i < 8; ++i)
-            bButton[i]->setText(buttonScriptCaptions[(buttonGroup - 1) * 8 + i]);
-        pButtonPanel->show();
-    }
+    if (mHideButtons->isChecked())
+        HideButtonPanel();
+    else if (buttonGroup >= 1)
+        ShowButtonPanel();
     UpdateCaption();
     centralWidget()->setFocus();
 }
@@ -852,8 +850,6 @@ void TfPelmora::SetAcquireState(int state) {
     acquireState = state;
 }
 void TfPelmora::AcquireStep() {}
-void TfPelmora::RunScriptStep() {}
-void TfPelmora::PumpSendFile() {}
 void TfPelmora::DeviceIdRequestStep() {}
 void TfPelmora::StartDeviceIdRequest() {
     steeringIdentityKnown = lightBarIdentityKnown = dgpsIdentityKnown = false;
@@ -872,4 +868,3 @@ void TfPelmora::ClearMonitor() {
 }
 void TfPelmora::ArrangeMonitor() {}
 void TfPelmora::UpdateLogButton() {}
-void TfPelmora::RunUserButton(int) {}
