@@ -22,7 +22,7 @@ TfDefineButton::TfDefineButton(QWidget *parent) : QDialog(parent, Qt::Dialog) {
     auto *scriptLabel = new QLabel("Button Scipt", this);
     scriptLabel->setObjectName("lButtonScript");
     // What the editor does with the lines; the interpreter's commands are in the README.
-    scriptLabel->setToolTip(QString("One script line per line: lines beginning with '~' are commands, the "
+    scriptLabel->setToolTip(QString("One script line per line. Lines beginning with '~' are commands, the "
                                     "others are sent to the device. Empty lines are dropped; a script holds "
                                     "at most %1 lines of %2 characters.")
                                 .arg(kMaxLines)

@@ -9,6 +9,7 @@
 
 #include "Clock.h"
 #include "DeviceStandIn.h"
+#include "PelmoraTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,6 +28,10 @@
 #include <stdexcept>
 #include <unistd.h>
 
+using pelmoratest::kPatienceMs;
+using pelmoratest::PollUntil;
+using pelmoratest::StartDirectory;
+using pelmoratest::WaitUntil;
 using testsupport::DeviceStandIn;
 using testsupport::ScopedComMapping;
 
@@ -51,62 +56,6 @@ public:
         }
     }
 };
-
-// Every window starts in a directory of its own, where its ini file lives.
-class StartDirectory {
-public:
-    explicit StartDirectory(const QString &path = {}) : previous(QDir::currentPath()) {
-        const QString dir = path.isEmpty() ? temp.path() : path;
-        QDir().mkpath(dir);
-        QDir::setCurrent(dir);
-    }
-    ~StartDirectory() { QDir::setCurrent(previous); }
-    QString IniPath() const {
-        return QDir::currentPath() + '/' +
-               QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".ini";
-    }
-    void WriteIni(const QByteArray &content) const {
-        QFile file(IniPath());
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
-    }
-    QByteArray ReadIni() const {
-        QFile file(IniPath());
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }
-
-private:
-    QTemporaryDir temp;
-    QString previous;
-};
-
-// Waits end as soon as their condition holds; the limit only bounds a failing run, so it is far
-// beyond anything a loaded machine needs.
-constexpr int kPatienceMs = 30000;
-
-template <typename Cond> bool WaitUntil(Cond cond, int ms = kPatienceMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        if (cond())
-            return true;
-        ::usleep(1000);
-    }
-    return cond();
-}
-
-template <typename Cond> bool PollUntil(TfPelmora &window, Cond cond, int ms = kPatienceMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        window.PollSerialPort();
-        if (cond())
-            return true;
-        ::usleep(1000);
-    }
-    return cond();
-}
 
 void Key(QWidget &window, QEvent::Type type, int key, bool autoRepeat = false) {
     QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
@@ -176,7 +125,8 @@ protected:
 
 TEST_F(Connected, ConnectShowsTheDeviceAndDrawsWhatItSends) {
     const QString caption = window->windowTitle();
-    EXPECT_TRUE(caption.startsWith("Pelmora v" + platform::ProgramVersion().fileVersion)) << caption.toStdString();
+    EXPECT_TRUE(caption.startsWith("Pelmora v" + platform::ProgramVersion().fileVersion))
+        << caption.toStdString();
     EXPECT_TRUE(caption.endsWith(device.DevicePath() + " at 38400 BAUD is connected"))
         << caption.toStdString();
     EXPECT_EQ(window->findChild<QPushButton *>("bComOpenClose")->text(), "Disconnect");
@@ -235,8 +185,8 @@ TEST_F(Connected, PanelKeysGoOutAsKeySentences) {
 
 TEST_F(Connected, AnswersTheDeviceIdQuery) {
     Deliver("$PQVZQ,DID");
-    EXPECT_TRUE(
-        device.WaitForLine("$PQVZR,DID,Pelmora,v" + platform::ProgramVersion().fileVersion.toStdString(), kPatienceMs));
+    EXPECT_TRUE(device.WaitForLine(
+        "$PQVZR,DID,Pelmora,v" + platform::ProgramVersion().fileVersion.toStdString(), kPatienceMs));
 }
 
 TEST_F(Connected, DisplaySentences) {
@@ -469,7 +419,7 @@ TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {
     EXPECT_EQ(window.findChild<QWidget *>("sKeyNo1")->toolTip(), "also use Keyboard Left Arrow");
     Item(window, "mButtonGroup2")->trigger();
     EXPECT_TRUE(window.windowTitle().startsWith("Pelmora v" + platform::ProgramVersion().fileVersion +
-                                               " - Button Group #2 - COM1"));
+                                                " - Button Group #2 - COM1"));
     EXPECT_EQ(window.findChild<QPushButton *>("bButton1")->text(), "Button 9");
 }
 
