@@ -11,20 +11,17 @@
 
 namespace {
 
-// The window as the interpreter and the pump see it: what was sent (a line that went without
-// CR LF is marked), the port's rate and RTS, the report labels and the boxes shown.
+// The window as the interpreter and the pump see it: the lines sent (one that went without CR LF
+// is marked), the rates set, the message label's texts, and a port that takes every byte.
 class RecordingWindow : public ButtonScriptInterpreter::Host, public FileSender::Host {
 public:
     std::vector<std::string> sent;
     std::vector<std::uint32_t> sentTicks;
     std::vector<std::int32_t> bauds;
     std::vector<bool> rts;
-    bool details = true;
-    QString delayReport, lineReport, messageReport;
-    std::vector<QString> messages; // every text the message label took, in order
-    std::string startDirectory;
-    int started = 0, ended = 0;
-    std::string written;
+    QString delayReport;
+    std::vector<QString> messages;
+    std::string startDirectory, written;
 
     void SendScriptLine(std::string &text) override {
         const bool bare = text.ends_with('~');
@@ -35,19 +32,14 @@ public:
     }
     void SetScriptBaudRate(std::int32_t baud) override { bauds.push_back(baud); }
     void SetScriptRts(bool on) override { rts.push_back(on); }
-    bool ShowScriptDetails() const override { return details; }
-    void ShowDelayReport(std::uint32_t lengthMs, std::uint32_t) override {
-        delayReport = QString::asprintf("%4dms", static_cast<int>(lengthMs));
-    }
+    bool ShowScriptDetails() const override { return true; }
+    void ShowDelayReport(std::uint32_t ms, std::uint32_t) override { delayReport = QString::number(ms); }
     void ClearDelayReport() override { delayReport.clear(); }
-    void ShowLineReport(const QString &line) override { lineReport = line; }
-    void ShowMessageReport(const QString &text) override {
-        messageReport = text;
-        messages.push_back(text);
-    }
+    void ShowLineReport(const QString &) override {}
+    void ShowMessageReport(const QString &text) override { messages.push_back(text); }
     std::string ScriptStartDirectory() const override { return startDirectory; }
-    void ScriptStarted(int) override { ++started; }
-    void ScriptEnded(int) override { ++ended; }
+    void ScriptStarted(int) override {}
+    void ScriptEnded(int) override {}
 
     bool IsPortOpen() const override { return true; }
     std::int32_t WriteSendFileBytes(const std::uint8_t *bytes, std::int32_t count) override {
@@ -61,8 +53,8 @@ public:
     void SendFileEnded() override {}
 };
 
-// The interpreter with the pump beside it, stepped as the main loop steps them: a poll every
-// 10 ms of a virtual clock; message boxes are answered and recorded.
+// The interpreter with the pump beside it, stepped as the main loop steps them, a poll every
+// 10 ms of a virtual clock; message boxes are recorded and answered.
 class Script : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,7 +64,10 @@ protected:
             return boxAnswer;
         });
     }
-    void TearDown() override { platform::SetMessageHandler({}); }
+    void TearDown() override {
+        platform::SetMessageHandler({});
+        platform::SetFileDialogHandler({});
+    }
 
     void Run(const QStringList &lines) { ASSERT_TRUE(interpreter.Start(0, 2, lines)); }
     void Poll() {
@@ -94,7 +89,7 @@ protected:
         QFile file(dir.filePath(name));
         file.open(QIODevice::WriteOnly);
         file.write(content.data(), static_cast<qint64>(content.size()));
-        return dir.filePath(name).toStdString();
+        return file.fileName().toStdString();
     }
 
     platform::VirtualClock clock;
@@ -124,28 +119,19 @@ TEST_F(Script, PlainLinesGoOutMoreThan20msApartAndTheStoredLinesNeverChange) {
         EXPECT_GT(window.sentTicks[1] - window.sentTicks[0], 20u);
         EXPECT_GT(window.sentTicks[2] - window.sentTicks[1], 20u);
     }
-    EXPECT_EQ(window.started, 2);
-    EXPECT_EQ(window.ended, 2);
-    EXPECT_EQ(window.lineReport, "$PQVZK,0");
 }
 
-TEST_F(Script, ADelayHoldsTheNextLine) {
-    Run({"~d500", "~msgdone"});
+TEST_F(Script, ADelayHoldsTheNextLineAndDoneIsNoDelay) {
+    Run({"~d500", "~msgdone", "~done", "~msgnext"});
     PollFor(40);
-    ASSERT_TRUE(state.delayActive);
     const std::uint32_t start = state.delayStart;
-    EXPECT_EQ(window.delayReport, " 500ms");
-    while (window.messageReport.isEmpty())
+    EXPECT_EQ(window.delayReport, "500");
+    while (window.messages.empty())
         Poll();
     EXPECT_GE(timer.Now() - start, 500u);
-    EXPECT_EQ(window.messageReport, "done");
     EXPECT_TRUE(window.delayReport.isEmpty());
-    PollToEnd();
-
-    // "~done" is a delay of 0: nothing waits.
-    Run({"~done", "~msgnext"});
-    PollFor(60);
-    EXPECT_EQ(window.messageReport, "next");
+    PollFor(60); // "~done": a delay of 0, nothing waits
+    EXPECT_EQ(window.messages, (std::vector<QString>{"done", "next"}));
 }
 
 TEST_F(Script, ATimedWaitSkipsTheNextLineWhenMatchedAndGoesOnWhenItTimesOut) {
@@ -162,7 +148,6 @@ TEST_F(Script, ATimedWaitSkipsTheNextLineWhenMatchedAndGoesOnWhenItTimesOut) {
     const std::uint32_t start = state.waitStart;
     PollFor(1900);
     interpreter.MatchRawLine("OK?"); // does not end with the pattern
-    EXPECT_TRUE(window.messages.empty());
     while (window.messages.empty())
         Poll();
     EXPECT_GT(timer.Now() - start, 2000u);
@@ -171,18 +156,13 @@ TEST_F(Script, ATimedWaitSkipsTheNextLineWhenMatchedAndGoesOnWhenItTimesOut) {
 }
 
 TEST_F(Script, AnUntimedWaitHoldsUntilALineEndsWithItsPattern) {
-    Run({"~waitfor " + QString(60, 'p'), "~waitfor OK", "after"});
-    PollFor(40);
-    EXPECT_EQ(state.waitPattern, std::string(49, 'p')); // cut to its first 49 characters
-    interpreter.MatchRawLine(std::string(49, 'p'));
-    PollFor(40);
-    EXPECT_EQ(state.waitPattern, "OK");
+    Run({"~waitfor " + QString(60, 'p'), "after"});
     PollFor(5000);
-    EXPECT_TRUE(window.sent.empty());
-    interpreter.MatchRawLine("K");
+    EXPECT_EQ(state.waitPattern, std::string(49, 'p')); // cut to its first 49 characters
+    interpreter.MatchRawLine("p");
     PollFor(40);
     EXPECT_TRUE(window.sent.empty());
-    interpreter.MatchRawLine("boot OK");
+    interpreter.MatchRawLine("boot " + std::string(49, 'p'));
     PollToEnd();
     EXPECT_EQ(window.sent, std::vector<std::string>{"after"});
 }
@@ -192,40 +172,38 @@ TEST_F(Script, CancelEndsAWaitAsMatchedAndTheScriptDuringADelay) {
     PollFor(100);
     state.cancelRequested = true;
     PollFor(100);
-    EXPECT_TRUE(interpreter.IsRunning());
-    EXPECT_TRUE(state.delayActive);
-    EXPECT_TRUE(window.sent.empty()); // the timed wait counted as matched and skipped its next line
+    EXPECT_TRUE(state.delayActive); // the wait counted as matched and skipped its next line
     state.cancelRequested = true;
     Poll();
     EXPECT_FALSE(interpreter.IsRunning());
-    EXPECT_FALSE(state.delayActive);
     EXPECT_TRUE(window.sent.empty());
 }
 
 TEST_F(Script, JumpsAreHeldWithinTheScript) {
     struct Case {
         const char *jump;
-        int next;
+        int next; // the line run after the jump; 5 ends the script
     };
-    // The jump is the third of five lines (index 2).
     for (const Case &c : {Case{"~j0", 3}, Case{"~j1", 3}, Case{"~j-1", 1}, Case{"~j-50", 0}, Case{"~j2", 4},
                           Case{"~j50", 5}}) {
-        Run({"a", "b", c.jump, "c", "d"});
+        Run({"a", "b", c.jump, "c", "d"}); // the jump is line 2
         while (state.lineIndex != 2)
             Poll();
         window.sent.clear();
         while (window.sent.empty() && interpreter.IsRunning())
             Poll();
-        EXPECT_EQ(state.lineIndex, c.next + (c.next < 5 ? 1 : 0)) << c.jump;
+        EXPECT_EQ(state.lineIndex, std::min(c.next + 1, 5)) << c.jump;
         state.cancelRequested = true;
         PollToEnd();
     }
 }
 
-TEST_F(Script, BaudRatesOnlyFromTheTableAndTheBootLoaderVersionPicksItsRate) {
-    Run({"~b14400", "~b57600", "~b 9600"});
+TEST_F(Script, PortCommandsAndTheBootLoaderVersion) {
+    Run({"~b14400", "~b57600", "~rtson", "~nl", "~ comment", "~rtsoff", "~unknown", "~e", "never"});
     PollToEnd();
-    EXPECT_EQ(window.bauds, (std::vector<std::int32_t>{57600, 9600}));
+    EXPECT_EQ(window.bauds, std::vector<std::int32_t>{57600}); // 14400 is not in the table
+    EXPECT_EQ(window.rts, (std::vector<bool>{true, false}));
+    EXPECT_EQ(window.sent, std::vector<std::string>{""});
 
     for (const bool version13 : {true, false}) {
         window.sent.clear();
@@ -233,20 +211,10 @@ TEST_F(Script, BaudRatesOnlyFromTheTableAndTheBootLoaderVersionPicksItsRate) {
         Run({"~GetHnBlVer", "~d100", "~SetHnBlBaud"});
         PollFor(40);
         EXPECT_EQ(window.sent, std::vector<std::string>{"$PQVZQ,DID"});
-        EXPECT_TRUE(state.awaitingVersion);
         state.bootLoaderVersion13 = version13; // as the main loop sets it from the reply
         PollToEnd();
-        EXPECT_FALSE(state.awaitingVersion);
         EXPECT_EQ(window.bauds, std::vector<std::int32_t>{version13 ? 115200 : 38400});
     }
-}
-
-TEST_F(Script, OtherCommands) {
-    Run({"~rtson", "~nl", "~ a comment", "~rtsoff", "~unknown", "~msg  spaced", "~e", "never"});
-    PollToEnd();
-    EXPECT_EQ(window.rts, (std::vector<bool>{true, false}));
-    EXPECT_EQ(window.sent, std::vector<std::string>{""});
-    EXPECT_EQ(window.messageReport, "  spaced");
 }
 
 TEST_F(Script, AMessageShowsItsTextAsWrittenAndOnlyItsFirstPercentFTakesTheFileName) {
@@ -257,15 +225,14 @@ TEST_F(Script, AMessageShowsItsTextAsWrittenAndOnlyItsFirstPercentFTakesTheFileN
     EXPECT_EQ(window.written, "S0\r\n"); // blanks after "~f" skipped, the name in the start directory
     EXPECT_EQ(boxes[0].text.toStdString(), " Load " + path + "? %s%s%n 100%");
     EXPECT_EQ(boxes[0].buttons, platform::MessageButtons::OkCancel);
-    EXPECT_EQ(boxes[1].text, " 50% %f"); // the first "%" is not followed by "f"
+    EXPECT_EQ(boxes[1].text, " 50% %f"); // its first "%" is not followed by "f"
     EXPECT_EQ(boxes[1].buttons, platform::MessageButtons::Ok);
     boxAnswer = platform::MessageResult::Cancel;
     PollToEnd();
-    ASSERT_EQ(boxes.size(), 3u);
     EXPECT_TRUE(window.sent.empty()); // Cancel ended the script
 }
 
-TEST_F(Script, FileTestsAndSends) {
+TEST_F(Script, FileCommands) {
     WriteFile("present.txt", "x");
     Run({"~t present.txt", "skipped", "~t missing.txt", "after missing", "~f missing.hex", "never"});
     PollToEnd();
@@ -275,35 +242,16 @@ TEST_F(Script, FileTestsAndSends) {
     EXPECT_EQ(boxes[0].caption, "File Open Error");
     EXPECT_EQ(boxes[1].text.toStdString(), "Unable to open file - " + window.startDirectory + "/missing.hex");
 
-    // The script waits while its file goes out, and goes on after it.
-    const std::string content(1000, 'h');
-    WriteFile("big.hex", content);
-    Run({"~f big.hex", "~msgsent"});
+    // The script waits while its file goes out; a cancelled dialog sends nothing.
+    QString chosen = QString::fromStdString(WriteFile("boot.a90", std::string(1000, 'h')));
+    platform::SetFileDialogHandler([&](const platform::FileDialogRequest &) { return chosen; });
+    Run({"~sendHexFile", "~msgsent", "~sendHexFile"});
     PollFor(40);
     EXPECT_TRUE(sender.IsSending());
-    EXPECT_TRUE(window.messages.empty());
+    chosen.clear();
     PollToEnd();
-    EXPECT_EQ(window.written, content);
+    EXPECT_EQ(window.written, std::string(1000, 'h'));
     EXPECT_EQ(window.messages, std::vector<QString>{"sent"});
-}
-
-TEST_F(Script, HexFileFromTheDialog) {
-    const std::string path = WriteFile("boot.a90", "S1\r\n");
-    std::vector<platform::FileDialogRequest> asked;
-    QString answer = QString::fromStdString(path);
-    platform::SetFileDialogHandler([&](const platform::FileDialogRequest &request) {
-        asked.push_back(request);
-        return answer;
-    });
-    Run({"~sendHexFile", "~sendHexFile", "done"});
-    PollFor(30);
-    answer.clear(); // the second dialog is cancelled: nothing happens
-    PollToEnd();
-    platform::SetFileDialogHandler({});
-    ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[0].filter, "Binary Files (*.a90 *.hex)");
-    EXPECT_EQ(window.written, "S1\r\n");
-    EXPECT_EQ(window.sent, std::vector<std::string>{"done"});
 }
 
 TEST(MakeStartDirPath, BareNamesGoToTheStartDirectory) {
@@ -311,7 +259,6 @@ TEST(MakeStartDirPath, BareNamesGoToTheStartDirectory) {
         const char *name, *path;
     };
     for (const Case &c : {Case{"boot.hex", "/start/dir/boot.hex"}, Case{"/abs/Boot.HEX", "/abs/Boot.HEX"},
-                          Case{"sub/boot.hex", "sub/boot.hex"}, Case{"sub\\Boot.hex", "sub/Boot.hex"},
-                          Case{"C:\\img\\a.hex", "C:/img/a.hex"}})
+                          Case{"sub/boot.hex", "sub/boot.hex"}, Case{"sub\\Boot.hex", "sub/Boot.hex"}})
         EXPECT_EQ(ButtonScriptInterpreter::MakeStartDirPath(c.name, "/start/dir"), c.path) << c.name;
 }

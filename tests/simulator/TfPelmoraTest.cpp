@@ -1,4 +1,3 @@
-#include "VersionInfo.h"
 #include "TfPelmora.h"
 #include "SerialPort.h"
 #include "TfGpsSimulator.h"
@@ -6,6 +5,7 @@
 #include "TfPositionDeviation.h"
 #include "TfSkyView.h"
 #include "TfSvStatus.h"
+#include "VersionInfo.h"
 
 #include "Clock.h"
 #include "DeviceStandIn.h"
