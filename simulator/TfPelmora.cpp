@@ -249,7 +249,7 @@ void TfPelmora::BuildAuxPanel() {
     lAcquireBriskenStatus = MakeLabel(pAuxPanel, "lAcquireBriskenStatus", QString(), {115, 56, 130, 16});
     bGraphicDisplay = MakeButton(pAuxPanel, "bGraphicDisplay", "&ShowGraph", {250, 50, 85, 26});
     connect(bGraphicDisplay, &QPushButton::clicked, this, &TfPelmora::bClickGraphicDisplay);
-    bSendFile = MakeButton(pAuxPanel, "bSendFile", "Send File", {250, 24, 85, 24});
+    bSendFile = MakeButton(pAuxPanel, "bSendFile", "Send File", {250, 27, 85, 22});
     lScriptLineReport = MakeLabel(pAuxPanel, "lScriptLineReport", QString(), {8, 80, 150, 16});
     lScriptMessageReport = MakeLabel(pAuxPanel, "lScriptMessageReport", QString(), {160, 80, 175, 16});
     lBriskenConnectionReport =
