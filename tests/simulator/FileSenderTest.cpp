@@ -84,6 +84,7 @@ std::string Lines(int count) {
 } // namespace
 
 TEST_F(Pump, BlocksWithoutLineDelayAlternateReadAndWrite) {
+    host.lineDelayMs = -5; // below 0 is no delay, not a wait that never ends
     StartSending(std::string(1000, 'x'));
     // A block is read on one poll and written on the next: five writes, then the end on the 11th.
     EXPECT_EQ(PollToEnd(), 11);
