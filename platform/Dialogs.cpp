@@ -57,7 +57,7 @@ MessageResult RealMessageBox(const MessageRequest &request) {
     }
 }
 
-QString RealFileDialog(const FileDialogRequest &request) {
+QString RealFileDialog(const FileDialogRequest &request, FileDialogOutcome *outcome) {
     QFileDialog dialog(nullptr, request.caption, request.directory, request.filter);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save || request.mayCreate ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -77,6 +77,8 @@ QString RealFileDialog(const FileDialogRequest &request) {
     const int result = dialog.exec();
     if (request.windowRect != nullptr)
         *request.windowRect = QRect(dialog.pos(), dialog.size());
+    if (outcome)
+        outcome->filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
     if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().front();
@@ -88,8 +90,12 @@ MessageResult ShowMessageBox(const MessageRequest &request) {
     return messageHandler ? messageHandler(request) : RealMessageBox(request);
 }
 
-QString ShowFileDialog(const FileDialogRequest &request) {
-    return fileDialogHandler ? fileDialogHandler(request) : RealFileDialog(request);
+QString ShowFileDialog(const FileDialogRequest &request, FileDialogOutcome *outcome) {
+    if (!fileDialogHandler)
+        return RealFileDialog(request, outcome);
+    if (outcome)
+        outcome->filterIndex = request.filterIndex;
+    return fileDialogHandler(request);
 }
 
 int ShowModalDialog(QDialog &dialog) {

@@ -36,6 +36,12 @@ struct FileDialogRequest {
     QRect *windowRect = nullptr;
 };
 
+// How the user left a file dialog, besides the name: the filter chosen (a handler leaves the
+// request's filter).
+struct FileDialogOutcome {
+    int filterIndex = 0;
+};
+
 using MessageHandler = std::function<MessageResult(const MessageRequest &)>;
 // Gets a dialog ready to show; returns its result (QDialog::Accepted or Rejected).
 using ModalDialogHandler = std::function<int(QDialog &)>;
@@ -45,7 +51,9 @@ using FileDialogHandler = std::function<QString(const FileDialogRequest &)>;
 using DesktopOpenHandler = std::function<bool(const QString &path)>;
 
 MessageResult ShowMessageBox(const MessageRequest &request);
-QString ShowFileDialog(const FileDialogRequest &request);
+// With outcome given, it gets the filter and the place the dialog closed with (a handler leaves
+// the request's filter and an empty place).
+QString ShowFileDialog(const FileDialogRequest &request, FileDialogOutcome *outcome = nullptr);
 // Shows one of the programs' own dialogs modally and returns its result.
 int ShowModalDialog(QDialog &dialog);
 // Hands a file to the desktop's program for it (a text editor for a log); the path goes over as

@@ -1,12 +1,32 @@
 #pragma once
 #include <QDialog>
+#include <QString>
+#include <QStringList>
 
-// Created hidden at start-up and kept until the program ends; the main window shows it and
-// keeps its position.
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// Edits one user button: its caption and its script, one line per script line. Created hidden
+// at start-up and kept until the program ends; the main window fills it, places it and shows it.
 class TfDefineButton : public QDialog {
 public:
-    explicit TfDefineButton(QWidget *parent = nullptr) : QDialog(parent, Qt::Dialog) {
-        setObjectName("fDefineButton");
-        setWindowTitle("Define Button");
-    }
+    static constexpr int kMaxLines = 100;
+    static constexpr int kMaxLineLength = 599;
+
+    explicit TfDefineButton(QWidget *parent = nullptr);
+
+    void SetButton(const QString &caption, const QStringList &lines);
+    QString GetCaption() const;
+    // The script's lines without the empty ones.
+    QStringList GetLines() const;
+
+    // OK keeps the dialog open, with a message, while the script does not fit a button.
+    void accept() override;
+
+private:
+    QLineEdit *ebButtonCaption = nullptr;
+    QPlainTextEdit *memoButtonText = nullptr;
+    QPushButton *bOk = nullptr;
+    QPushButton *bCancel = nullptr;
 };

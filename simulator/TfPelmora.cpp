@@ -91,7 +91,8 @@ TfPelmora::TfPelmora(QWidget *parent) : QMainWindow(parent) {
     for (QWidget *w : std::initializer_list<QWidget *>{
              pButtonPanel, pMessageMonitorPanel, pAuxPanel, bComOpenClose, bLogMessages, bCancelButtonScript,
              iRxTxFrame, iTxArrow, iRxArrow, lLogMessagesStatus, lScriptDelayReport, pbScriptDelayReport,
-             lScriptLineReport, lScriptMessageReport, pFileSendPanel})
+             lScriptLineReport, lScriptMessageReport, pFileSendPanel, lSendFilePB, lSendFileInfoPB, pbSendFile,
+             bCancelFile})
         designedLayout.push_back({w, w->geometry()});
     for (int i = 0; i < 8; ++i) {
         designedLayout.push_back({bButton[i], bButton[i]->geometry()});
@@ -112,6 +113,10 @@ TfPelmora::TfPelmora(QWidget *parent) : QMainWindow(parent) {
     serialPort = std::make_unique<SerialPort>();
     sentenceParser = std::make_unique<SentenceParser>();
     tickTimer = std::make_unique<TickTimer>();
+    // The pump and the interpreter see the window only through their own small interfaces.
+    fileSender = std::make_unique<FileSender>(fileSend, static_cast<FileSender::Host &>(*this), *tickTimer);
+    buttonScript = std::make_unique<ButtonScriptInterpreter>(
+        scriptState, *fileSender, static_cast<ButtonScriptInterpreter::Host &>(*this), *tickTimer);
 
     // 7.
     const std::uint32_t now = tickTimer->Now();
@@ -175,6 +180,8 @@ void TfPelmora::BuildForm() {
     BuildMonitorPanel();
     BuildAuxPanel();
     BuildMenus();
+    BuildFileSendPanel();
+    ConnectScriptControls();
 }
 
 void TfPelmora::BuildButtonPanel() {
@@ -250,7 +257,7 @@ void TfPelmora::BuildAuxPanel() {
     lAcquireBriskenStatus = MakeLabel(pAuxPanel, "lAcquireBriskenStatus", QString(), {115, 56, 130, 16});
     bGraphicDisplay = MakeButton(pAuxPanel, "bGraphicDisplay", "&ShowGraph", {250, 50, 85, 26});
     connect(bGraphicDisplay, &QPushButton::clicked, this, &TfPelmora::bClickGraphicDisplay);
-    bSendFile = MakeButton(pAuxPanel, "bSendFile", "Send File", {250, 24, 85, 24});
+    bSendFile = MakeButton(pAuxPanel, "bSendFile", "Send File", {250, 27, 85, 22});
     lScriptLineReport = MakeLabel(pAuxPanel, "lScriptLineReport", QString(), {8, 80, 150, 16});
     lScriptMessageReport = MakeLabel(pAuxPanel, "lScriptMessageReport", QString(), {160, 80, 175, 16});
     lBriskenConnectionReport =
@@ -443,15 +450,10 @@ void TfPelmora::bClickGraphicDisplay() {
 
 void TfPelmora::SetButtonGroup(int group) {
     buttonGroup = group;
-    if (group == 0) {
-        pButtonPanel->hide();
-        bCancelButtonScript->hide();
-    } else {
-        for (int i = 0; i < 8; ++i)
-            bButton[i]->setText(buttonScriptCaptions[(group - 1) * 8 + i]);
-        pButtonPanel->show();
-    }
-    UpdateCaption();
+    if (group == 0)
+        HideButtonPanel();
+    else
+        ShowButtonPanel();
 }
 
 void TfPelmora::ReadFileVersion() {
@@ -678,13 +680,10 @@ void TfPelmora::FormShow() {
         qApp->installEventFilter(this);
         keyHookInstalled = true;
     }
-    if (mHideButtons->isChecked()) {
-        pButtonPanel->hide();
-    } else if (buttonGroup >= 1) {
-        for (int i = 0; i < 8; ++i)
-            bButton[i]->setText(buttonScriptCaptions[(buttonGroup - 1) * 8 + i]);
-        pButtonPanel->show();
-    }
+    if (mHideButtons->isChecked())
+        HideButtonPanel();
+    else if (buttonGroup >= 1)
+        ShowButtonPanel();
     UpdateCaption();
     centralWidget()->setFocus();
 }
@@ -826,7 +825,12 @@ void TfPelmora::ArrangePanelLayout() {
     pbScriptDelayReport->move(160, 44);
     lScriptLineReport->move(310, 58);
     lScriptMessageReport->move(8, 58);
+    // The file-send panel keeps the left of the top strip: its labels over its bar and button.
     pFileSendPanel->setGeometry(0, 0, 300, 72);
+    lSendFilePB->setGeometry(4, 2, 292, 16);
+    lSendFileInfoPB->setGeometry(4, 20, 292, 16);
+    pbSendFile->setGeometry(4, 44, 200, 16);
+    bCancelFile->setGeometry(216, 40, 75, 26);
 }
 
 int TfPelmora::GetComMenuIndex() const {
@@ -856,7 +860,3 @@ void TfPelmora::SetBaudMenu(std::int32_t baud) {
             baudItems[i]->setChecked(true);
 }
 
-// Steps of the parts that come later: each keeps its place in the main loop.
-void TfPelmora::RunScriptStep() {}
-void TfPelmora::PumpSendFile() {}
-void TfPelmora::RunUserButton(int) {}

@@ -1,6 +1,8 @@
 #pragma once
+#include "ButtonScriptInterpreter.h"
 #include "DeviceIdentity.h"
 #include "FileSendState.h"
+#include "FileSender.h"
 #include "GraphSample.h"
 #include "KeyReleaseHold.h"
 #include "LcdState.h"
@@ -17,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class AcquireSequence;
@@ -62,7 +65,9 @@ struct PelmoraWindows {
 
 // The simulator's main window: the link to the device, its emulated front panel and the
 // settings of the whole program.
-class TfPelmora : public QMainWindow {
+class TfPelmora : public QMainWindow,
+                  private FileSender::Host,
+                  private ButtonScriptInterpreter::Host {
     Q_OBJECT
 public:
     enum class RfpType { Off, Holvanek, Brisken };
@@ -78,8 +83,8 @@ public:
     void T10msTick();
     void PollSerialPort();
     void SendSentence(const char *text);
-    void SendScriptLine(std::string &text);
-    bool IsPortOpen() const;
+    void SendScriptLine(std::string &text) override;
+    bool IsPortOpen() const override;
     void PanelReset();
 
     // COM and baud menus.
@@ -112,6 +117,21 @@ public:
     QString GetVersionText() const { return versionText; }
     void UpdateCaption();
     void ArrangePanelLayout();
+
+    // File sending, user buttons and their scripts.
+    void bClickSendFile();
+    void bClickCancelFile();
+    void CancelSendFile();
+    void bClickSendFilePopup();
+    void EditUserButton(int n, bool &handled);
+    void ShowButtonPanel();
+    void HideButtonPanel();
+    void DisableUserButtons();
+    void EnableUserButtons();
+    void bClickCancelButtonScript();
+    void mClickShowScriptDetails();
+    std::string MakeStartDirPath(std::string_view name);
+    int GetSendFileLineDelayMs() const { return sendFileLineDelayMs; }
 
     // Steps and sinks whose work comes with their own parts of the program; the main loop
     // calls them in this order.
@@ -205,6 +225,29 @@ private:
     void SetRfpTypeControls();
     void SetButtonGroup(int group);
 
+    void BuildFileSendPanel();
+    void ConnectScriptControls();
+    int ShowDefineButton();
+    bool mainKeyPressHandler(const QKeyEvent &key);
+
+    // The file pump's and the script interpreter's view of the window.
+    std::int32_t WriteSendFileBytes(const std::uint8_t *bytes, std::int32_t count) override;
+    int SendFileLineDelayMs() const override { return sendFileLineDelayMs; }
+    bool SendFileResponseWindow() const override { return sendFileLineResponse; }
+    void SendFileStarted(const std::string &path, std::int64_t size) override;
+    void ShowSendFileProgress(int percent) override;
+    void SendFileEnded() override;
+    void SetScriptBaudRate(std::int32_t baud) override;
+    void SetScriptRts(bool on) override;
+    bool ShowScriptDetails() const override;
+    void ShowDelayReport(std::uint32_t lengthMs, std::uint32_t passedMs) override;
+    void ClearDelayReport() override;
+    void ShowLineReport(const QString &line) override;
+    void ShowMessageReport(const QString &text) override;
+    std::string ScriptStartDirectory() const override;
+    void ScriptStarted(int button) override;
+    void ScriptEnded(int button) override;
+
     void HandleRawLine();
     void HandleSentence();
     void DispatchSentence();
@@ -238,6 +281,8 @@ private:
     MessageMonitor *messageMonitor = nullptr; // the list view's model, owned by the view
     QTimer *monitorRefresh = nullptr;
     PelmoraWindows windows;
+    std::unique_ptr<FileSender> fileSender;
+    std::unique_ptr<ButtonScriptInterpreter> buttonScript;
 
     // Main loop state.
     bool pollBusy = false;
@@ -322,6 +367,9 @@ private:
     QLabel *lAcquireBriskenStatus = nullptr, *lBriskenConnectionReport = nullptr;
     QPushButton *bGraphicDisplay = nullptr, *bSendFile = nullptr;
     QFrame *pFileSendPanel = nullptr;
+    QLabel *lSendFilePB = nullptr, *lSendFileInfoPB = nullptr;
+    QProgressBar *pbSendFile = nullptr;
+    QPushButton *bCancelFile = nullptr;
 
     QMenu *mComPort = nullptr;
     QMenu *mBaudRate1 = nullptr;

@@ -75,9 +75,7 @@ void TfPelmora::PollSerialPort() {
             SendSentence("$PQVZQ,HNX,SET1");
     }
     const std::uint32_t now = tickTimer->Now();
-    if (scriptState.waitTimed && !scriptState.waitTimedOut &&
-        tickTimer->ElapsedOver(scriptState.waitStart, scriptState.waitLength))
-        scriptState.waitTimedOut = true;
+    buttonScript->CheckWaitTime();
     if (serialPort->GetTxBudget() != 0) {
         TxSeen();
         serialPort->DecayTxBudget(lastPollTime, now);
@@ -135,10 +133,7 @@ void TfPelmora::HandleRawLine() {
             AddMonitorLine(lineBuffer.c_str());
         }
     }
-    ScriptRunState &wait = scriptState;
-    if (wait.waitPending && !wait.waitMatched && !wait.waitTimedOut &&
-        lineBuffer.size() >= wait.waitPattern.size() && lineBuffer.ends_with(wait.waitPattern))
-        wait.waitMatched = true;
+    buttonScript->MatchRawLine(lineBuffer);
 }
 
 void TfPelmora::HandleSentence() {

@@ -224,6 +224,8 @@ bool TfPelmora::WindowsAppMessageLoop(QObject *receiver, QEvent *event) {
     if (cbSendData->hasFocus() || cbSendData->lineEdit()->hasFocus())
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
+    if (event->type() == QEvent::KeyPress && mainKeyPressHandler(*key))
+        return true;
     const int code = key->key();
     const RfpType type = GetRfpType();
     if (code >= Qt::Key_F1 && code <= Qt::Key_F8) {

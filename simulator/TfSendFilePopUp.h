@@ -1,12 +1,16 @@
 #pragma once
 #include <QDialog>
 
-// Created hidden at start-up and kept until the program ends; the main window shows it and
-// keeps its position.
+class QLineEdit;
+
+// Sets the delay between the lines of a sent file. Created hidden at start-up and kept until the
+// program ends; the main window fills it, places it and shows it.
 class TfSendFilePopUp : public QDialog {
 public:
-    explicit TfSendFilePopUp(QWidget *parent = nullptr) : QDialog(parent, Qt::Dialog) {
-        setObjectName("fSendFilePopUp");
-        setWindowTitle("Send File Properties");
-    }
+    explicit TfSendFilePopUp(QWidget *parent = nullptr);
+
+    QLineEdit *DelayEdit() const { return ebMsDelayBetweenLines; }
+
+private:
+    QLineEdit *ebMsDelayBetweenLines = nullptr;
 };

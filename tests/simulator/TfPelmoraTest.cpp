@@ -324,9 +324,9 @@ TEST_F(Connected, AScriptWaitMatchesPlainLinesOnly) {
     wait.waitPending = true;
     wait.waitPattern = "OK";
     Deliver("$PQVZS,OK");
-    EXPECT_FALSE(wait.waitMatched);
-    Deliver("[Ok] OK");
-    EXPECT_TRUE(wait.waitMatched);
+    EXPECT_TRUE(wait.waitPending);
+    Deliver("[Ok] OK"); // matched, and the script's step of the same poll ends the wait
+    EXPECT_FALSE(wait.waitPending);
 }
 
 TEST_F(Connected, AFailingTickIsFollowedByNormalTicks) {

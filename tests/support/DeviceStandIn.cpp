@@ -63,6 +63,19 @@ void DeviceStandIn::ReleaseReplies() {
         peer.Send(replies);
 }
 
+void DeviceStandIn::AnswerLine(const std::string &line, const std::string &reply) {
+    std::lock_guard lock(mutex);
+    if (reply.empty())
+        lineAnswers.erase(line);
+    else
+        lineAnswers[line] = reply + "\r\n";
+}
+
+void DeviceStandIn::AnswerEveryLine(const std::string &reply) {
+    std::lock_guard lock(mutex);
+    everyLineAnswer = reply.empty() ? reply : reply + "\r\n";
+}
+
 std::vector<std::string> DeviceStandIn::Received() const {
     std::lock_guard lock(mutex);
     return received;
@@ -87,8 +100,16 @@ bool DeviceStandIn::WaitForLine(const std::string &wanted, int timeoutMs) {
     return WaitForLine([&](const std::string &line) { return line == wanted; }, timeoutMs);
 }
 
-// The device's side of the protocol, as far as the simulator relies on it.
+// The device's side of the protocol, as far as the simulator relies on it, then the answers a
+// test set.
 std::string DeviceStandIn::Answer(const std::string &line) const {
+    if (const auto set = lineAnswers.find(line); set != lineAnswers.end())
+        return set->second;
+    std::string answer = ProtocolAnswer(line);
+    return answer.empty() ? everyLineAnswer : answer;
+}
+
+std::string DeviceStandIn::ProtocolAnswer(const std::string &line) const {
     if (kind == Kind::Receiver) {
         if (line == "$PQVZQ,RID")
             return "$PQVZR,RID,Brisken DGPS,2.10,A,B,SN0001234\r\n";

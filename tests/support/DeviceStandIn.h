@@ -3,6 +3,7 @@
 
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -39,11 +40,18 @@ public:
     void HoldReplies();
     // Sends the answers held so far and answers at once again.
     void ReleaseReplies();
+    // Answers a received line with reply (CR LF added), as a boot loader or a terminal program
+    // on the device answers; an empty reply takes the answer back.
+    void AnswerLine(const std::string &line, const std::string &reply);
+    // Answers every other received line with reply (for example "[Ok]"); empty for none.
+    void AnswerEveryLine(const std::string &reply);
 
     // How many bytes sent wait for the program to read them.
     int WaitingAtProgram() const { return peer.WaitingAtProgram(); }
 
     std::vector<std::string> Received() const;
+    // Every byte received, line ends and all.
+    std::string ReceivedBytes() const { return peer.Received(); }
     // Waits until a received line satisfies the test, or the time runs out.
     bool WaitForLine(const std::function<bool(const std::string &)> &test, int timeoutMs);
     bool WaitForLine(const std::string &line, int timeoutMs);
@@ -52,6 +60,7 @@ public:
 private:
     std::string OnBytes(const std::string &bytes);
     std::string Answer(const std::string &line) const;
+    std::string ProtocolAnswer(const std::string &line) const;
 
     Kind kind;
     mutable std::mutex mutex;
@@ -61,6 +70,8 @@ private:
     bool answering = true;
     bool holding = false;
     std::string held;
+    std::map<std::string, std::string> lineAnswers;
+    std::string everyLineAnswer;
     PtyPeer peer; // last: its thread starts once the rest is ready and stops before it goes
 };
 

@@ -1,0 +1,112 @@
+#include "FileSender.h"
+
+#include "TickTimer.h"
+
+#include "Dialogs.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+FileSender::FileSender(FileSendState &sendState, Host &sendHost, const TickTimer &tickTimer)
+    : state(sendState), host(sendHost), timer(tickTimer) {}
+
+bool FileSender::Open(const std::string &path) {
+    Close();
+    fileName = path;
+    file.reset(std::fopen(path.c_str(), "rb"));
+    struct stat info {};
+    if (file && (::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)))
+        file.reset(); // a directory opens for reading here, but has nothing to send
+    return file != nullptr;
+}
+
+void FileSender::ReportOpenFailure(const std::string &path) {
+    platform::ShowMessageBox({QString("Unable to open file - %1").arg(QString::fromStdString(path)),
+                              "File Open Error", platform::MessageButtons::Ok, platform::MessageIcon::Error});
+}
+
+void FileSender::Close() {
+    file.reset();
+}
+
+bool FileSender::Start() {
+    if (!file)
+        return false;
+    // A file that cannot seek (a pipe) has no size to show; it still goes out whole.
+    size = 0;
+    if (::fseeko(file.get(), 0, SEEK_END) == 0)
+        size = std::max<std::int64_t>(0, ::ftello(file.get()));
+    std::rewind(file.get());
+    sent = 0;
+    pending = 0;
+    // A delay below 0 means none: it would otherwise hold every line for good.
+    lineDelayMs = std::max(0, host.SendFileLineDelayMs());
+    lineStart = timer.Now();
+    delayPending = true; // with a line delay, the first line waits for it too
+    state.active = true;
+    state.responseWindow = host.SendFileResponseWindow();
+    state.outstandingLines = 0;
+    host.SendFileStarted(fileName, size);
+    host.ShowSendFileProgress(0);
+    return true;
+}
+
+int FileSender::Percent(std::int64_t sentBytes, std::int64_t sizeBytes) {
+    if (sizeBytes <= 0 || sentBytes <= 0)
+        return 0;
+    if (sentBytes >= sizeBytes)
+        return 100;
+    // Below the size, sent x 100 stays far inside 64 bits for any file a disk holds.
+    return static_cast<int>(sentBytes * 100 / sizeBytes);
+}
+
+void FileSender::Pump() {
+    if (!state.active)
+        return;
+    if (!host.IsPortOpen()) {
+        Stop();
+        return;
+    }
+    if (pending > 0) {
+        const bool windowFull = state.responseWindow && state.outstandingLines >= kResponseWindow;
+        // In response-window mode the delay only splits the block into lines; it is never waited for.
+        const bool delaying = !state.responseWindow && lineDelayMs > 0 && delayPending &&
+                              !timer.ElapsedOver(lineStart, static_cast<std::uint32_t>(lineDelayMs));
+        if (windowFull || delaying)
+            return;
+        delayPending = false;
+        const auto begin = block.begin();
+        const auto end = begin + static_cast<std::ptrdiff_t>(pending);
+        auto count = static_cast<std::int32_t>(pending);
+        if (lineDelayMs > 0) {
+            const auto lineEnd = std::find(begin, end, '\n');
+            if (lineEnd != end) {
+                count = static_cast<std::int32_t>(lineEnd - begin + 1);
+                lineStart = timer.Now();
+                delayPending = true;
+            }
+        }
+        const std::int32_t written = std::clamp(host.WriteSendFileBytes(block.data(), count), 0, count);
+        if (state.responseWindow)
+            state.outstandingLines += static_cast<int>(std::count(begin, begin + written, '\n'));
+        sent += written;
+        host.ShowSendFileProgress(Percent(sent, size));
+        // What did not go out moves to the front and waits for the next poll.
+        std::copy(begin + written, end, begin);
+        pending -= static_cast<std::size_t>(written);
+        return;
+    }
+    pending = file ? std::fread(block.data(), 1, block.size(), file.get()) : 0;
+    if (pending > 0)
+        return;
+    host.ShowSendFileProgress(100);
+    Stop();
+}
+
+void FileSender::Stop() {
+    state.active = false;
+    state.outstandingLines = 0;
+    pending = 0;
+    Close();
+    host.SendFileEnded();
+}

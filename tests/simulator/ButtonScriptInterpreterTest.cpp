@@ -1,0 +1,264 @@
+#include "ButtonScriptInterpreter.h"
+#include "FileSender.h"
+#include "TickTimer.h"
+
+#include "Clock.h"
+#include "Dialogs.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The window as the interpreter and the pump see it: the lines sent (one that went without CR LF
+// is marked), the rates set, the message label's texts, and a port that takes every byte.
+class RecordingWindow : public ButtonScriptInterpreter::Host, public FileSender::Host {
+public:
+    std::vector<std::string> sent;
+    std::vector<std::uint32_t> sentTicks;
+    std::vector<std::int32_t> bauds;
+    std::vector<bool> rts;
+    QString delayReport;
+    std::vector<QString> messages;
+    std::string startDirectory, written;
+
+    void SendScriptLine(std::string &text) override {
+        const bool bare = text.ends_with('~');
+        if (bare)
+            text.pop_back();
+        sent.push_back(bare ? text + " (no line end)" : text);
+        sentTicks.push_back(platform::GetTickCount());
+    }
+    void SetScriptBaudRate(std::int32_t baud) override { bauds.push_back(baud); }
+    void SetScriptRts(bool on) override { rts.push_back(on); }
+    bool ShowScriptDetails() const override { return true; }
+    void ShowDelayReport(std::uint32_t ms, std::uint32_t) override { delayReport = QString::number(ms); }
+    void ClearDelayReport() override { delayReport.clear(); }
+    void ShowLineReport(const QString &) override {}
+    void ShowMessageReport(const QString &text) override { messages.push_back(text); }
+    std::string ScriptStartDirectory() const override { return startDirectory; }
+    void ScriptStarted(int) override {}
+    void ScriptEnded(int) override {}
+
+    bool IsPortOpen() const override { return true; }
+    std::int32_t WriteSendFileBytes(const std::uint8_t *bytes, std::int32_t count) override {
+        written.append(reinterpret_cast<const char *>(bytes), static_cast<std::size_t>(count));
+        return count;
+    }
+    int SendFileLineDelayMs() const override { return 0; }
+    bool SendFileResponseWindow() const override { return false; }
+    void SendFileStarted(const std::string &, std::int64_t) override {}
+    void ShowSendFileProgress(int) override {}
+    void SendFileEnded() override {}
+};
+
+// The interpreter with the pump beside it, stepped as the main loop steps them, a poll every
+// 10 ms of a virtual clock; message boxes are recorded and answered.
+class Script : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.startDirectory = dir.path().toStdString();
+        platform::SetMessageHandler([this](const platform::MessageRequest &request) {
+            boxes.push_back(request);
+            return boxAnswer;
+        });
+    }
+    void TearDown() override {
+        platform::SetMessageHandler({});
+        platform::SetFileDialogHandler({});
+    }
+
+    void Run(const QStringList &lines) { ASSERT_TRUE(interpreter.Start(0, 2, lines)); }
+    void Poll() {
+        clock.Advance(10);
+        interpreter.CheckWaitTime();
+        interpreter.Step();
+        sender.Pump();
+    }
+    void PollFor(int ms) {
+        for (int passed = 0; passed < ms; passed += 10)
+            Poll();
+    }
+    void PollToEnd() {
+        for (int i = 0; i < 100000 && interpreter.IsRunning(); ++i)
+            Poll();
+        ASSERT_FALSE(interpreter.IsRunning());
+    }
+    std::string WriteFile(const char *name, const std::string &content) {
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(content.data(), static_cast<qint64>(content.size()));
+        return file.fileName().toStdString();
+    }
+
+    platform::VirtualClock clock;
+    platform::ScopedClock useClock{clock};
+    QTemporaryDir dir;
+    TickTimer timer;
+    RecordingWindow window;
+    FileSendState sendState;
+    ScriptRunState state;
+    FileSender sender{sendState, window, timer};
+    ButtonScriptInterpreter interpreter{state, sender, window, timer};
+    std::vector<platform::MessageRequest> boxes;
+    platform::MessageResult boxAnswer = platform::MessageResult::Ok;
+};
+
+} // namespace
+
+TEST_F(Script, PlainLinesGoOutMoreThan20msApartAndTheStoredLinesNeverChange) {
+    const QStringList lines{"$PQVZK,1", "BOOT~", "$PQVZK,0"};
+    for (int run = 0; run < 2; ++run) {
+        window.sent.clear();
+        window.sentTicks.clear();
+        Run(lines);
+        PollToEnd();
+        EXPECT_EQ(window.sent, (std::vector<std::string>{"$PQVZK,1", "BOOT (no line end)", "$PQVZK,0"}))
+            << "run " << run;
+        EXPECT_GT(window.sentTicks[1] - window.sentTicks[0], 20u);
+        EXPECT_GT(window.sentTicks[2] - window.sentTicks[1], 20u);
+    }
+}
+
+TEST_F(Script, ADelayHoldsTheNextLineAndDoneIsNoDelay) {
+    Run({"~d500", "~msgdone", "~done", "~d-5", "~msgnext"});
+    PollFor(40);
+    const std::uint32_t start = state.delayStart;
+    EXPECT_EQ(window.delayReport, "500");
+    while (window.messages.empty())
+        Poll();
+    EXPECT_GE(timer.Now() - start, 500u);
+    EXPECT_TRUE(window.delayReport.isEmpty());
+    PollFor(90); // "~done" and "~d-5" are delays of 0: nothing waits
+    EXPECT_EQ(window.messages, (std::vector<QString>{"done", "next"}));
+}
+
+TEST_F(Script, ATimedWaitSkipsTheNextLineWhenMatchedAndGoesOnWhenItTimesOut) {
+    const QStringList lines{"~waitfortime 2000 OK", "~msgno reply", "~msgok"};
+    Run(lines);
+    PollFor(500);
+    interpreter.MatchRawLine("[Ok] OK");
+    PollToEnd();
+    EXPECT_EQ(window.messages, std::vector<QString>{"ok"});
+
+    window.messages.clear();
+    Run(lines);
+    PollFor(40);
+    const std::uint32_t start = state.waitStart;
+    PollFor(1900);
+    interpreter.MatchRawLine("OK?"); // does not end with the pattern
+    while (window.messages.empty())
+        Poll();
+    EXPECT_GT(timer.Now() - start, 2000u);
+    PollToEnd();
+    EXPECT_EQ(window.messages, (std::vector<QString>{"no reply", "ok"}));
+}
+
+TEST_F(Script, AnUntimedWaitHoldsUntilALineEndsWithItsPattern) {
+    Run({"~waitfor " + QString(60, 'p'), "after"});
+    PollFor(5000);
+    EXPECT_EQ(state.waitPattern, std::string(49, 'p')); // cut to its first 49 characters
+    interpreter.MatchRawLine("p");
+    PollFor(40);
+    EXPECT_TRUE(window.sent.empty());
+    interpreter.MatchRawLine("boot " + std::string(49, 'p'));
+    PollToEnd();
+    EXPECT_EQ(window.sent, std::vector<std::string>{"after"});
+}
+
+TEST_F(Script, CancelEndsAWaitAsMatchedAndTheScriptDuringADelay) {
+    Run({"~waitfortime 5000 OK", "skipped", "~d10000", "never"});
+    PollFor(100);
+    state.cancelRequested = true;
+    PollFor(100);
+    EXPECT_TRUE(state.delayActive); // the wait counted as matched and skipped its next line
+    state.cancelRequested = true;
+    Poll();
+    EXPECT_FALSE(interpreter.IsRunning());
+    EXPECT_TRUE(window.sent.empty());
+}
+
+TEST_F(Script, JumpsAreHeldWithinTheScript) {
+    struct Case {
+        const char *jump;
+        int next; // the line run after the jump; 5 ends the script
+    };
+    for (const Case &c : {Case{"~j0", 3}, Case{"~j1", 3}, Case{"~j-1", 1}, Case{"~j-50", 0}, Case{"~j2", 4},
+                          Case{"~j50", 5}}) {
+        Run({"a", "b", c.jump, "c", "d"}); // the jump is line 2
+        while (state.lineIndex != 2)
+            Poll();
+        window.sent.clear();
+        while (window.sent.empty() && interpreter.IsRunning())
+            Poll();
+        EXPECT_EQ(state.lineIndex, std::min(c.next + 1, 5)) << c.jump;
+        state.cancelRequested = true;
+        PollToEnd();
+    }
+}
+
+TEST_F(Script, PortCommandsAndTheBootLoaderVersion) {
+    Run({"~b14400", "~b57600", "~rtson", "~nl", "~ comment", "~rtsoff", "~unknown", "~e", "never"});
+    PollToEnd();
+    EXPECT_EQ(window.bauds, std::vector<std::int32_t>{57600}); // 14400 is not in the table
+    EXPECT_EQ(window.rts, (std::vector<bool>{true, false}));
+    EXPECT_EQ(window.sent, std::vector<std::string>{""});
+
+    for (const bool version13 : {true, false}) {
+        window.sent.clear();
+        window.bauds.clear();
+        Run({"~GetHnBlVer", "~d100", "~SetHnBlBaud"});
+        PollFor(40);
+        EXPECT_EQ(window.sent, std::vector<std::string>{"$PQVZQ,DID"});
+        state.bootLoaderVersion13 = version13; // as the main loop sets it from the reply
+        PollToEnd();
+        EXPECT_EQ(window.bauds, std::vector<std::int32_t>{version13 ? 115200 : 38400});
+    }
+}
+
+TEST_F(Script, AMessageShowsItsTextAsWrittenAndOnlyItsFirstPercentFTakesTheFileName) {
+    const std::string path = WriteFile("Image.HEX", "S0\r\n");
+    Run({"~f   Image.HEX", "~m Load %f? %s%s%n 100%", "~m 50% %f", "~m Go on %f", "never"});
+    while (boxes.size() < 2)
+        Poll();
+    EXPECT_EQ(window.written, "S0\r\n"); // blanks after "~f" skipped, the name in the start directory
+    EXPECT_EQ(boxes[0].text.toStdString(), " Load " + path + "? %s%s%n 100%");
+    EXPECT_EQ(boxes[0].buttons, platform::MessageButtons::OkCancel);
+    EXPECT_EQ(boxes[1].text, " 50% %f"); // its first "%" is not followed by "f"
+    EXPECT_EQ(boxes[1].buttons, platform::MessageButtons::Ok);
+    boxAnswer = platform::MessageResult::Cancel;
+    PollToEnd();
+    EXPECT_TRUE(window.sent.empty()); // Cancel ended the script
+}
+
+TEST_F(Script, FileCommands) {
+    WriteFile("present.txt", "x");
+    Run({"~t present.txt", "skipped", "~t missing.txt", "after missing", "~f missing.hex", "never"});
+    PollToEnd();
+    EXPECT_EQ(window.sent, std::vector<std::string>{"after missing"});
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text.toStdString(), "Invalid Filename - " + window.startDirectory + "/missing.txt");
+    EXPECT_EQ(boxes[0].caption, "File Open Error");
+    EXPECT_EQ(boxes[1].text.toStdString(), "Unable to open file - " + window.startDirectory + "/missing.hex");
+
+    // The script waits while its file goes out; a cancelled dialog sends nothing.
+    QString chosen = QString::fromStdString(WriteFile("boot.a90", std::string(1000, 'h')));
+    platform::SetFileDialogHandler([&](const platform::FileDialogRequest &) { return chosen; });
+    Run({"~sendHexFile", "~msgsent", "~sendHexFile"});
+    PollFor(40);
+    EXPECT_TRUE(sender.IsSending());
+    chosen.clear();
+    PollToEnd();
+    EXPECT_EQ(window.written, std::string(1000, 'h'));
+    EXPECT_EQ(window.messages, std::vector<QString>{"sent"});
+}
+
+TEST(MakeStartDirPath, BareNamesGoToTheStartDirectory) {
+    struct Case {
+        const char *name, *path;
+    };
+    for (const Case &c : {Case{"boot.hex", "/start/dir/boot.hex"}, Case{"/abs/Boot.HEX", "/abs/Boot.HEX"},
+                          Case{"sub/boot.hex", "sub/boot.hex"}, Case{"sub\\Boot.hex", "sub/Boot.hex"}})
+        EXPECT_EQ(ButtonScriptInterpreter::MakeStartDirPath(c.name, "/start/dir"), c.path) << c.name;
+}
