@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 
 // What a device on the steering controller's bus reports about itself; NUL-terminated texts.
 struct DeviceIdentity {
@@ -6,3 +7,6 @@ struct DeviceIdentity {
     char version[10];
     char serialNumber[10];
 };
+
+// The steering controller, the light bar and the DGPS receiver, in that order.
+using DeviceIdentitySet = std::array<DeviceIdentity, 3>;

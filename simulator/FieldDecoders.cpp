@@ -27,8 +27,9 @@ std::uint32_t Digits(std::string_view field, std::size_t &pos) {
 }
 
 // Optional sign, whole digits, then up to `places` fraction digits after a '.', as a fixed-point
-// number in 1/10^places units; further fraction digits are ignored (no rounding).
-std::int16_t FixedPoint(std::string_view field, int places) {
+// number in 1/10^places units, wrapped in 32 bits; further fraction digits are ignored (no
+// rounding).
+std::uint32_t FixedPointBits(std::string_view field, int places) {
     std::size_t pos = 0;
     bool negative = false;
     if (pos < field.size() && (field[pos] == '-' || field[pos] == '+'))
@@ -42,8 +43,11 @@ std::int16_t FixedPoint(std::string_view field, int places) {
     }
     for (; taken < places; ++taken)
         value *= 10u;
-    const auto result = static_cast<std::uint16_t>(negative ? 0u - value : value);
-    return static_cast<std::int16_t>(result);
+    return negative ? 0u - value : value;
+}
+
+std::int16_t FixedPoint(std::string_view field, int places) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(FixedPointBits(field, places)));
 }
 
 } // namespace
@@ -91,6 +95,10 @@ std::int32_t FieldToMicroMinutes(std::string_view field) {
             value += static_cast<std::uint32_t>(field[pos] - '0') * scale;
     }
     return static_cast<std::int32_t>(value);
+}
+
+std::int32_t FieldToSignedInt(std::string_view field) {
+    return static_cast<std::int32_t>(FixedPointBits(field, 0));
 }
 
 std::int16_t FieldToShort(std::string_view field) {

@@ -8,6 +8,8 @@ namespace FieldDecoders {
 
 std::uint8_t FieldToByte(std::string_view field);
 std::int32_t FieldToInt(std::string_view field);
+// An optional '-' or '+' and the decimal digits after it; anything further is ignored.
+std::int32_t FieldToSignedInt(std::string_view field);
 std::uint8_t HexToByte(std::string_view field);
 std::uint8_t FieldToDeg2(std::string_view field);
 std::uint8_t FieldToDeg3(std::string_view field);

@@ -150,6 +150,8 @@ TfPelmora::~TfPelmora() {
 
 void TfPelmora::AttachWindows(const PelmoraWindows &attached) {
     windows = attached;
+    if (windows.graphicDisplay)
+        windows.graphicDisplay->SetPortOpenQuery([this] { return IsPortOpen(); });
     // The small windows start where they were left: closing takes their places from the windows,
     // and one that was never opened in this run must not hand back a place it never had.
     auto place = [](QWidget *window, QPoint pos) {

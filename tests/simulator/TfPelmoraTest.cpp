@@ -14,6 +14,8 @@
 #include "KeyReleaseHold.h"
 #include "PseudoTerminal.h"
 #include "PelmoraTestSupport.h"
+#include "Dialogs.h"
+#include "GraphDataFile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -716,4 +718,83 @@ TEST(TfPelmoraConnect, AnUnpluggedDeviceDisconnects) {
     EXPECT_FALSE(window.findChild<QLabel *>("lAcquireBriskenStatus")->isHidden());
     window.PollSerialPort(); // and the port stays closed
     EXPECT_FALSE(window.IsPortOpen());
+}
+
+TEST(TfPelmoraGraph, StreamedGuidanceIsSampledSavedAndLoadedBack) {
+    platform::VirtualClock clock;
+    platform::ScopedClock useClock(clock);
+    StartDirectory start;
+    start.WriteIni("[Configuration]\nRfpType=Holvanek\n");
+    DeviceStandIn device(DeviceStandIn::Kind::SteeringController);
+    device.SetOlderSettingsRecords(true);
+    ScopedComMapping map(1, device.DevicePath());
+    QString chosen;
+    platform::SetFileDialogHandler([&](const platform::FileDialogRequest &) { return chosen; });
+    RecordingPelmora window;
+    TfGraphicDisplay graph;
+    window.AttachWindows({.graphicDisplay = &graph});
+    window.bClickComOpenClose();
+    ASSERT_TRUE(window.IsPortOpen());
+    window.findChild<QPushButton *>("bGraphicDisplay")->click();
+    ASSERT_TRUE(graph.IsShown());
+    EXPECT_FALSE(graph.IsHolding());
+
+    device.StreamLines({"$PQVZR,HNX,PLT2,12.3,-4.56,1.5,3034.123456,S,10159.5,W,D,9,271.4,4470,-55,3,120,1,0",
+                        "$PQVZR,HNX,PLT3,1,12,34,5,6,7"},
+                       20);
+    // The periodic settings query, answered with the older records, and its follow-up.
+    clock.Advance(3001);
+    ASSERT_TRUE(PollUntil(window, [&] { return window.CurrentSample().firstRsp == 1; }));
+    // A sample each time more than 100 ms have passed; 80 fill more than the picture's width.
+    ASSERT_TRUE(PollUntil(window, [&] {
+        clock.Advance(101);
+        return graph.Ring().Count() >= 80 && graph.ShownIdentity(TfGraphicDisplay::LightBar).identity[0] != 0;
+    }));
+    device.StopStreaming();
+    const GraphSample &newest = graph.Ring().At(graph.Ring().Newest());
+    EXPECT_EQ(newest.offErrCM, -456);
+    EXPECT_EQ(newest.latUMin, -34123456);
+    EXPECT_EQ(newest.sogMmPerSec, 4470);
+    EXPECT_EQ(newest.whBas, 2500);
+    EXPECT_EQ(newest.solPwm, 100);
+    EXPECT_EQ(newest.Rev2WATenths, 7);
+    EXPECT_STREQ(graph.ShownIdentity(TfGraphicDisplay::Steering).serialNumber, "SC000042");
+    EXPECT_EQ(graph.Traces()[4].name, "YawRate");
+
+    std::vector<std::string> stored;
+    for (int i = 0; i < graph.Ring().Count(); ++i) {
+        GraphSample s = graph.Ring().At(i);
+        s.hld = 0; // the first row loaded while holding carries the hold mark
+        stored.push_back(GraphDataFile::Row(s));
+    }
+    const QImage livePicture = graph.Picture().copy();
+
+    graph.findChild<QPushButton *>("bSaveData")->click();
+    QFile file(QDir::current().filePath("Pelmora001.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_EQ(lines.size(), static_cast<qsizetype>(stored.size()) + 3);
+    EXPECT_TRUE(lines[1].startsWith(
+        "Device ID records,Holvanek SC,1.05,SC000042,LB Light Bar,0.9,LB0007,,,,Pelmora,"));
+    const QList<QByteArray> row = lines[lines.size() - 2].trimmed().split(','); // the newest
+    ASSERT_EQ(row.size(), 53);
+    EXPECT_EQ(row[11], "-456");
+    EXPECT_EQ(row[22], "4470");
+    EXPECT_EQ(row[31], "2500");
+    EXPECT_EQ(row[52], "7");
+
+    graph.findChild<QPushButton *>("bHold")->click();
+    chosen = file.fileName();
+    graph.findChild<QPushButton *>("bLoadData")->click();
+    ASSERT_EQ(graph.Ring().Count(), static_cast<int>(stored.size()));
+    for (int i = 0; i < graph.Ring().Count(); ++i) {
+        GraphSample s = graph.Ring().At(i);
+        s.hld = 0;
+        EXPECT_EQ(GraphDataFile::Row(s), stored[static_cast<std::size_t>(i)]) << i;
+    }
+    EXPECT_TRUE(graph.windowTitle().endsWith("/Pelmora001.txt"));
+    EXPECT_EQ(graph.Picture(), livePicture);
+
+    platform::SetFileDialogHandler({});
+    window.AttachWindows({});
 }

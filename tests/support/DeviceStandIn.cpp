@@ -2,11 +2,57 @@
 
 #include <chrono>
 #include <thread>
+#include <stdexcept>
 
 namespace testsupport {
 
 DeviceStandIn::DeviceStandIn(Kind deviceKind)
     : kind(deviceKind), peer([this](const std::string &bytes) { return OnBytes(bytes); }) {}
+
+DeviceStandIn::~DeviceStandIn() {
+    StopStreaming();
+}
+
+void DeviceStandIn::SetOlderSettingsRecords(bool on) {
+    std::lock_guard lock(mutex);
+    olderSettings = on;
+}
+
+void DeviceStandIn::StreamLines(const std::vector<std::string> &lines, int periodMs) {
+    StopStreaming();
+    std::string batch;
+    for (const std::string &line : lines)
+        batch += line + "\r\n";
+    {
+        std::lock_guard lock(mutex);
+        streaming = true;
+    }
+    streamer = std::thread([this, batch, periodMs] {
+        std::unique_lock lock(mutex);
+        while (streaming) {
+            lock.unlock();
+            try {
+                // A program that stops reading is not flooded: a few batches wait at most.
+                if (peer.WaitingAtProgram() < 1024)
+                    peer.Send(batch);
+            } catch (const std::exception &) {
+                return; // the line is gone
+            }
+            lock.lock();
+            changed.wait_for(lock, std::chrono::milliseconds(periodMs), [this] { return !streaming; });
+        }
+    });
+}
+
+void DeviceStandIn::StopStreaming() {
+    {
+        std::lock_guard lock(mutex);
+        streaming = false;
+    }
+    changed.notify_all();
+    if (streamer.joinable())
+        streamer.join();
+}
 
 void DeviceStandIn::SendLine(const std::string &line) {
     peer.Send(line + "\r\n");
@@ -118,9 +164,11 @@ std::string DeviceStandIn::ProtocolAnswer(const std::string &line) const {
         return {};
     }
     if (line == "$PQVZQ,HNX,SET1")
-        return "$PQVZR,HNX,SET12,2,150,200,10,300,20,400,2500,3000,25\r\n";
+        return olderSettings ? "$PQVZR,HNX,SET1,1,15,0,20,1,3,2,20,25,30,18\r\n"
+                             : "$PQVZR,HNX,SET12,2,150,200,10,300,20,400,2500,3000,25\r\n";
     if (line == "$PQVZQ,HNX,SET2")
-        return "$PQVZR,HNX,SET22,1,2,3,1,5,10,90,100,4,6,7,200\r\n";
+        return olderSettings ? "$PQVZR,HNX,SET2,1,2,3,1,5,10,90,100\r\n"
+                             : "$PQVZR,HNX,SET22,1,2,3,1,5,10,90,100,4,6,7,200\r\n";
     if (line == "$PQVZQ,HNX,DID_REQUEST")
         return "$PQVZR,DID,Holvanek SC,1.05,x,y,SC000042\r\n$PQVZR,DID,LB Light Bar,0.9,LB0007\r\n";
     return {};

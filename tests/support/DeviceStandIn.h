@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -18,6 +19,7 @@ public:
     enum class Kind { SteeringController, Receiver };
 
     explicit DeviceStandIn(Kind kind);
+    ~DeviceStandIn();
 
     QString DevicePath() const { return peer.DevicePath(); }
 
@@ -35,6 +37,13 @@ public:
 
     // Whether it answers queries (RID, DID_REQUEST, SET1/SET2); on by default.
     void SetAnswering(bool on);
+    // A steering controller answers the settings queries with SET12 and SET22 records; an older
+    // one with SET1 and SET2 records in coarser units.
+    void SetOlderSettingsRecords(bool on);
+    // Sends the lines (guidance records such as PLT2 and PLT3) unasked, all of them every
+    // periodMs, until StopStreaming or the end of the stand-in.
+    void StreamLines(const std::vector<std::string> &lines, int periodMs);
+    void StopStreaming();
     // Keeps the answers back until ReleaseReplies, so a test can look at the program before an
     // answer can reach it.
     void HoldReplies();
@@ -68,6 +77,9 @@ private:
     std::vector<std::string> received;
     std::string partial;
     bool answering = true;
+    bool olderSettings = false;
+    bool streaming = false;
+    std::thread streamer;
     bool holding = false;
     std::string held;
     std::map<std::string, std::string> lineAnswers;

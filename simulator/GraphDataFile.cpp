@@ -1,0 +1,344 @@
+#include "GraphDataFile.h"
+
+#include "FieldDecoders.h"
+#include "SampleRing.h"
+
+#include <QIODevice>
+#include <cstring>
+#include <type_traits>
+
+namespace GraphDataFile {
+namespace {
+
+using GS = GraphSample;
+using Reader = void (*)(GraphSample &, std::string_view);
+using Writer = void (*)(const GraphSample &, std::string &);
+
+struct Column {
+    const char *name;
+    Reader read;
+    Writer write;
+};
+
+bool IsPrintable(int c) {
+    return c >= 0x20 && c < 0x7F;
+}
+
+// Printable characters, as many as fit before the terminating NUL; the rest is zeroed.
+void CopyText(char *destination, std::size_t size, std::string_view field) {
+    std::size_t n = 0;
+    for (const char c : field)
+        if (n + 1 < size && IsPrintable(static_cast<unsigned char>(c)))
+            destination[n++] = c;
+    std::memset(destination + n, 0, size - n);
+}
+
+// Every number column is read at its own field's width and sign, so what was written reads back.
+template <auto M> void ReadNumber(GraphSample &s, std::string_view f) {
+    using T = std::remove_cvref_t<decltype(s.*M)>;
+    s.*M = static_cast<T>(FieldDecoders::FieldToSignedInt(f));
+}
+// Older files carried coarser units; the scaling wraps in the field's width.
+template <auto M, unsigned K> void ReadScaled(GraphSample &s, std::string_view f) {
+    using T = std::remove_cvref_t<decltype(s.*M)>;
+    s.*M = static_cast<T>(static_cast<std::uint32_t>(FieldDecoders::FieldToSignedInt(f)) * K);
+}
+template <auto M> void ReadFlag(GraphSample &s, std::string_view f) {
+    s.*M = f.empty() || f[0] != '0' ? 1 : 0;
+}
+template <auto M> void ReadText(GraphSample &s, std::string_view f) {
+    CopyText(s.*M, sizeof(s.*M), f);
+}
+void ReadMode(GraphSample &s, std::string_view f) {
+    s.rMd = f.empty() ? '\0' : f[0];
+}
+// Hundredths of a knot to mm/s; signed, so a reversing vehicle's speed stays negative.
+void ReadKnots(GraphSample &s, std::string_view f) {
+    const std::int64_t knots = FieldDecoders::FieldToSignedInt(f);
+    s.sogMmPerSec = static_cast<std::int32_t>(knots * 190000 / 36933);
+}
+void Skip(GraphSample &, std::string_view) {}
+
+template <auto M> void WriteNumber(const GraphSample &s, std::string &out) {
+    out += std::to_string(static_cast<long long>(s.*M));
+}
+template <auto M> void WriteText(const GraphSample &s, std::string &out) {
+    out.append(s.*M, strnlen(s.*M, sizeof(s.*M)));
+}
+void WriteMode(const GraphSample &s, std::string &out) {
+    out += IsPrintable(static_cast<unsigned char>(s.rMd)) && s.rMd != ' ' ? s.rMd : '?';
+}
+
+template <auto M> constexpr Column Number(const char *name) {
+    return {name, ReadNumber<M>, WriteNumber<M>};
+}
+template <auto M> constexpr Column Flag(const char *name) {
+    return {name, ReadFlag<M>, WriteNumber<M>};
+}
+template <auto M> constexpr Column Text(const char *name) {
+    return {name, ReadText<M>, WriteText<M>};
+}
+// The plot rows are written for other tools but recomputed from the current scales on reading.
+template <auto M> constexpr Column PlotRow(const char *name) {
+    return {name, Skip, WriteNumber<M>};
+}
+
+constexpr std::array<Column, 53> kColumns{{
+    Text<&GS::dat>("dat"),
+    Text<&GS::tim>("tim"),
+    Flag<&GS::hld>("hld"),
+    {"rMd", ReadMode, WriteMode},
+    Number<&GS::sats>("sats"),
+    Number<&GS::latDeg>("latDeg"),
+    Number<&GS::latUMin>("latUMin"),
+    Number<&GS::lonDeg>("lonDeg"),
+    Number<&GS::lonUMin>("lonUMin"),
+    Number<&GS::sogTenthsMph>("sogTenthsMph"),
+    Number<&GS::cogTenthsDeg>("cogTenthsDeg"),
+    Number<&GS::offErrCM>("offErrCM"),
+    Number<&GS::angErrTenthsDeg>("angErrTenthsDeg"),
+    Number<&GS::waTenthDeg>("waTenthDeg"),
+    Number<&GS::solOut>("solOut"),
+    Number<&GS::strMode>("strMode"),
+    PlotRow<&GS::p0>("p0"),
+    PlotRow<&GS::p1>("p1"),
+    PlotRow<&GS::p2>("p2"),
+    PlotRow<&GS::p3>("p3"),
+    PlotRow<&GS::p4>("p4"),
+    PlotRow<&GS::p5>("p5"),
+    Number<&GS::sogMmPerSec>("sogMmPerSec"),
+    Flag<&GS::firstRsp>("1stRsp"),
+    Number<&GS::spsZCtrl>("spsZCtrl"),
+    Number<&GS::spsOffset>("spsOffset"),
+    Number<&GS::dTmMs>("dTmMs"),
+    Number<&GS::olDeadBand>("olDeadBand"),
+    Number<&GS::olTonLen>("olTonLen"),
+    Number<&GS::laDeadBand>("laDeadBand"),
+    Number<&GS::laTonLen>("laTonLen"),
+    Number<&GS::whBas>("whBas"),
+    Number<&GS::minTurnRad>("minTurnRad"),
+    Number<&GS::maxStrRat>("maxStrRat"),
+    Number<&GS::spsLSet>("spsLSet"),
+    Number<&GS::spsCSet>("spsCSet"),
+    Number<&GS::spsRSet>("spsRSet"),
+    Number<&GS::solCType>("solCType"),
+    Number<&GS::solDly>("solDly"),
+    Number<&GS::solMinDr>("solMinDr"),
+    Number<&GS::solMaxDr>("solMaxDr"),
+    Number<&GS::solPwm>("solPwm"),
+    Number<&GS::cogFSmpls>("cogFSmpls"),
+    Number<&GS::spsCur>("spsCur"),
+    Number<&GS::srmLeft>("srmLeft"),
+    Number<&GS::srmRight>("srmRight"),
+    Number<&GS::dTmActMs>("dTmActMs"),
+    Number<&GS::spsDeltaAlphaHunds>("spsDeltaAlphaHunds"),
+    Number<&GS::vtgWheelAngleHunds>("vtgWheelAngleHunds"),
+    Flag<&GS::draftFilterActive>("draftFilterActive"),
+    Number<&GS::ModeFilterHunds>("ModeFilterHunds"),
+    Number<&GS::draftFilterHunds>("draftFilterHunds"),
+    Number<&GS::Rev2WATenths>("Rev2WATenths"),
+}};
+
+// Versions 2 and 3 share the first 47 columns of version 4.
+constexpr std::size_t kVersion2Columns = 47;
+
+// Version 3 ended in two values in tenths.
+constexpr std::array<Reader, 2> kVersion3Tail{ReadScaled<&GS::spsDeltaAlphaHunds, 10>,
+                                              ReadScaled<&GS::vtgWheelAngleHunds, 10>};
+
+// Version 1: 44 values a row; its settings came in coarser units.
+constexpr std::array<Reader, 44> kVersion1{
+    ReadText<&GS::dat>,
+    ReadText<&GS::tim>,
+    ReadFlag<&GS::hld>,
+    ReadMode,
+    ReadNumber<&GS::sats>,
+    ReadNumber<&GS::latDeg>,
+    ReadNumber<&GS::latUMin>,
+    ReadNumber<&GS::lonDeg>,
+    ReadNumber<&GS::lonUMin>,
+    Skip, // spsScaled
+    ReadNumber<&GS::sogTenthsMph>,
+    ReadNumber<&GS::cogTenthsDeg>,
+    ReadNumber<&GS::offErrCM>,
+    ReadNumber<&GS::angErrTenthsDeg>,
+    ReadNumber<&GS::waTenthDeg>,
+    ReadNumber<&GS::solOut>,
+    ReadNumber<&GS::strMode>,
+    Skip, // p0 .. p5
+    Skip,
+    Skip,
+    Skip,
+    Skip,
+    Skip,
+    ReadKnots,
+    ReadFlag<&GS::firstRsp>,
+    ReadNumber<&GS::spsZCtrl>,
+    ReadScaled<&GS::spsOffset, 10>, // manSpsZ
+    Skip,                           // autoSpsZ
+    ReadScaled<&GS::dTmMs, 10>,
+    ReadScaled<&GS::olDeadBand, 10>,
+    ReadScaled<&GS::olTonLen, 100>,
+    ReadScaled<&GS::laDeadBand, 10>,
+    ReadScaled<&GS::laTonLen, 100>,
+    ReadScaled<&GS::whBas, 100>,
+    ReadScaled<&GS::minTurnRad, 100>,
+    ReadNumber<&GS::maxStrRat>,
+    ReadNumber<&GS::spsLSet>,
+    ReadNumber<&GS::spsCSet>,
+    ReadNumber<&GS::spsRSet>,
+    ReadNumber<&GS::solCType>,
+    ReadNumber<&GS::solDly>,
+    ReadNumber<&GS::solMinDr>,
+    ReadNumber<&GS::solMaxDr>,
+    ReadNumber<&GS::solPwm>,
+};
+
+std::string JoinNames(std::size_t count) {
+    std::string header;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            header += ',';
+        header += kColumns[i].name;
+    }
+    return header;
+}
+
+template <std::size_t N> void AppendField(std::string &line, const char (&text)[N]) {
+    line.append(text, strnlen(text, N));
+    line += ',';
+}
+
+std::string_view FieldAt(const std::vector<std::string_view> &fields, std::size_t i) {
+    return i < fields.size() ? fields[i] : std::string_view{};
+}
+
+} // namespace
+
+const std::string &Header(int version) {
+    static const std::array<std::string, 4> headers{
+        "dat,tim,hld,rMd,sats,latDeg,latUMin,lonDeg,lonUMin,spsScaled,sogTenthsMph,cogTenthsDeg,offErrCM,"
+        "angErrTenthsDeg,solOut,strMode,p0,p1,p2,p3,p4,p5,sogHundsKnt,1stRsp,spsZCtrl,manSpsZ,autoSpsZ,dTm,"
+        "olDeadBand,olTonLen,laDeadBand,laTonLen,whBas,minTurnRad,maxStrRat,spsLSet,spsCSet,spsRSet,solCType,"
+        "solDly,solMinDr,solMaxDr,solPwm",
+        JoinNames(kVersion2Columns),
+        // Its writer left out the comma before the two new names.
+        JoinNames(kVersion2Columns) + "spsDeltaAlpha,vtgWheelAngle",
+        JoinNames(kColumns.size()),
+    };
+    return headers[static_cast<std::size_t>(version - 1)];
+}
+
+int HeaderVersion(std::string_view line) {
+    for (int version = 1; version <= 4; ++version)
+        if (line == Header(version))
+            return version;
+    return 0;
+}
+
+std::string IdentityLine(const DeviceIdentitySet &identities, std::string_view programVersion) {
+    std::string line = kIdentityRecord;
+    line += ',';
+    for (const DeviceIdentity &id : identities) {
+        AppendField(line, id.identity);
+        AppendField(line, id.version);
+        AppendField(line, id.serialNumber);
+    }
+    line += "Pelmora,";
+    line += programVersion;
+    line += ',';
+    return line;
+}
+
+std::string Row(const GraphSample &sample) {
+    std::string row;
+    row.reserve(256);
+    for (std::size_t i = 0; i < kColumns.size(); ++i) {
+        if (i > 0)
+            row += ',';
+        kColumns[i].write(sample, row);
+    }
+    return row;
+}
+
+bool Write(QIODevice &out, const SampleRing &ring, int end, int count, const DeviceIdentitySet &identities,
+           std::string_view programVersion) {
+    std::string text = Header(4) + "\r\n" + IdentityLine(identities, programVersion) + "\r\n";
+    const int start = SampleRing::StartOf(end, count);
+    for (int i = 0; i < count; ++i)
+        text += Row(ring.At(start + i)) + "\r\n";
+    return out.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
+}
+
+int LineReader::Next() {
+    if (position >= buffer.size()) {
+        buffer = device.read(64 * 1024);
+        position = 0;
+        if (buffer.isEmpty())
+            return -1;
+    }
+    return static_cast<unsigned char>(buffer[position++]);
+}
+
+bool LineReader::ReadLine(std::string &line) {
+    line.clear();
+    int c = Next();
+    while (c >= 0 && !IsPrintable(c))
+        c = Next();
+    while (c >= 0 && IsPrintable(c)) {
+        if (line.size() < kMaxLine)
+            line.push_back(static_cast<char>(c));
+        c = Next();
+    }
+    return c >= 0 && !line.empty();
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = line.find(',', start);
+        fields.push_back(
+            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos)
+            return fields;
+        start = comma + 1;
+    }
+}
+
+void ParseRow(int version, const std::vector<std::string_view> &fields, GraphSample &sample) {
+    if (version == 1) {
+        for (std::size_t i = 0; i < kVersion1.size(); ++i)
+            kVersion1[i](sample, FieldAt(fields, i));
+        return;
+    }
+    const std::size_t columns = version == 4 ? kColumns.size() : kVersion2Columns;
+    for (std::size_t i = 0; i < columns; ++i)
+        kColumns[i].read(sample, FieldAt(fields, i));
+    if (version == 3)
+        for (std::size_t i = 0; i < kVersion3Tail.size(); ++i)
+            kVersion3Tail[i](sample, FieldAt(fields, kVersion2Columns + i));
+}
+
+void ReadRows(LineReader &reader, int version, DeviceIdentitySet &identities,
+              const std::function<bool(GraphSample &)> &store) {
+    GraphSample record{};
+    std::string line;
+    while (reader.ReadLine(line)) {
+        const std::vector<std::string_view> fields = SplitFields(line);
+        if (version >= 2 && fields[0] == kIdentityRecord) {
+            for (std::size_t d = 0; d < identities.size(); ++d) {
+                DeviceIdentity &id = identities[d];
+                CopyText(id.identity, sizeof id.identity, FieldAt(fields, 1 + 3 * d));
+                CopyText(id.version, sizeof id.version, FieldAt(fields, 2 + 3 * d));
+                CopyText(id.serialNumber, sizeof id.serialNumber, FieldAt(fields, 3 + 3 * d));
+            }
+            continue;
+        }
+        ParseRow(version, fields, record);
+        if (!store(record))
+            return;
+    }
+}
+
+} // namespace GraphDataFile

@@ -1,0 +1,62 @@
+#pragma once
+#include "DeviceIdentity.h"
+#include "GraphSample.h"
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QIODevice;
+class SampleRing;
+
+// The graph's comma-separated data files: one header line, one line of device identities and
+// one row a sample, CR LF ended. Four generations of the format are read; the newest (4) is the
+// one written.
+namespace GraphDataFile {
+
+constexpr const char *kIdentityRecord = "Device ID records";
+
+// The exact header line of a version (1 to 4), and the version a header line names (0: none).
+const std::string &Header(int version);
+int HeaderVersion(std::string_view line);
+
+std::string IdentityLine(const DeviceIdentitySet &identities, std::string_view programVersion);
+// One version-4 row without its line end.
+std::string Row(const GraphSample &sample);
+// The header, the identities and the `count` samples that end just before slot `end`, oldest
+// first. False when the device refused a write.
+bool Write(QIODevice &out, const SampleRing &ring, int end, int count, const DeviceIdentitySet &identities,
+           std::string_view programVersion);
+
+// Lines as the reader sees them: non-printable bytes before a line are skipped, the printable
+// run that follows is the line (599 characters kept, the rest dropped), and a line the file
+// ends in without a line end does not count.
+class LineReader {
+public:
+    static constexpr std::size_t kMaxLine = 599;
+    explicit LineReader(QIODevice &in) : device(in) {}
+    bool ReadLine(std::string &line);
+
+private:
+    int Next();
+    QIODevice &device;
+    QByteArray buffer;
+    qsizetype position = 0;
+};
+
+std::vector<std::string_view> SplitFields(std::string_view line);
+// A version's row into the record: each column at its field's own width and sign. Fields a
+// version has no column for keep their values.
+void ParseRow(int version, const std::vector<std::string_view> &fields, GraphSample &sample);
+
+// The rows after the header line: identity records fill `identities` (versions 2 to 4), every
+// other line is parsed into one record kept across rows (so a field a version lacks stays 0)
+// and handed to `store`, until `store` says the ring is full or the file ends.
+void ReadRows(LineReader &reader, int version, DeviceIdentitySet &identities,
+              const std::function<bool(GraphSample &)> &store);
+
+} // namespace GraphDataFile

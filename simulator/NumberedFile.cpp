@@ -1,0 +1,23 @@
+#include "NumberedFile.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <climits>
+
+NumberedFileResult WriteNumberedFile(const QString &directory, const char *pattern, int &index,
+                                     const std::function<bool(QIODevice &)> &write) {
+    NumberedFileResult result;
+    for (int tries = 0; tries < kNumberedFileTries && result.path.isEmpty(); ++tries) {
+        const QString name = directory + '/' + QString::asprintf(pattern, index);
+        index = index == INT_MAX ? 0 : index + 1; // an index from a hand-edited ini must not overflow
+        if (!QFileInfo::exists(name))
+            result.path = name;
+    }
+    if (result.path.isEmpty())
+        return result;
+    QSaveFile file(result.path);
+    const bool written = file.open(QIODevice::WriteOnly) && write(file) && file.commit();
+    result.outcome =
+        written ? NumberedFileResult::Outcome::Written : NumberedFileResult::Outcome::WriteFailed;
+    return result;
+}
