@@ -9,6 +9,7 @@
 
 #include "Clock.h"
 #include "DeviceStandIn.h"
+#include "PelmoraTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,62 +52,6 @@ public:
         }
     }
 };
-
-// Every window starts in a directory of its own, where its ini file lives.
-class StartDirectory {
-public:
-    explicit StartDirectory(const QString &path = {}) : previous(QDir::currentPath()) {
-        const QString dir = path.isEmpty() ? temp.path() : path;
-        QDir().mkpath(dir);
-        QDir::setCurrent(dir);
-    }
-    ~StartDirectory() { QDir::setCurrent(previous); }
-    QString IniPath() const {
-        return QDir::currentPath() + '/' +
-               QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".ini";
-    }
-    void WriteIni(const QByteArray &content) const {
-        QFile file(IniPath());
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
-    }
-    QByteArray ReadIni() const {
-        QFile file(IniPath());
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }
-
-private:
-    QTemporaryDir temp;
-    QString previous;
-};
-
-// Waits end as soon as their condition holds; the limit only bounds a failing run, so it is far
-// beyond anything a loaded machine needs.
-constexpr int kPatienceMs = 30000;
-
-template <typename Cond> bool WaitUntil(Cond cond, int ms = kPatienceMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        if (cond())
-            return true;
-        ::usleep(1000);
-    }
-    return cond();
-}
-
-template <typename Cond> bool PollUntil(TfPelmora &window, Cond cond, int ms = kPatienceMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        window.PollSerialPort();
-        if (cond())
-            return true;
-        ::usleep(1000);
-    }
-    return cond();
-}
 
 void Key(QWidget &window, QEvent::Type type, int key, bool autoRepeat = false) {
     QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
