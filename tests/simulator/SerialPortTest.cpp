@@ -1,5 +1,6 @@
 #include "SerialPort.h"
 
+#include "PelmoraTestSupport.h"
 #include "PseudoTerminal.h"
 
 #include <QElapsedTimer>
@@ -13,24 +14,6 @@
 
 using testsupport::PseudoTerminal;
 using testsupport::ScopedComMapping;
-
-namespace {
-
-// Waits end as soon as their condition holds; the limit only bounds a failing run.
-constexpr int kPatienceMs = 30000;
-
-template <typename Cond> bool WaitUntil(Cond cond) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < kPatienceMs) {
-        if (cond())
-            return true;
-        ::usleep(1000);
-    }
-    return cond();
-}
-
-} // namespace
 
 TEST(SerialPortTable, BaudTableAndPortNumbers) {
     EXPECT_EQ(SerialPort::BaudCount(), 10);
