@@ -1,15 +1,19 @@
 #pragma once
-#include <QWidget>
+#include "StretchedPictureWindow.h"
 
-// Created hidden at start-up and kept until the program ends; the main window shows it and
-// keeps its position.
-class TfCogDisplay : public QWidget {
+// The course-over-ground arrow. Created hidden at start-up and kept until the program ends; the
+// graph window shows and hides it and hands it the course of the sample it shows.
+class TfCogDisplay : public StretchedPictureWindow {
 public:
-    explicit TfCogDisplay(QWidget *parent = nullptr) : QWidget(parent, Qt::Window) {
-        setObjectName("fCogDisplay");
-        setWindowTitle("COG Display");
-    }
+    explicit TfCogDisplay(QWidget *parent = nullptr);
+
     // Course over ground in tenths of a degree; the graph window's redraw hands it over while
     // this window is shown.
-    void SetCourse(int courseTenthsDeg) { (void)courseTenthsDeg; }
+    void SetCourse(int courseTenthsDeg);
+    double GetCourse() const { return course; }
+
+private:
+    void Redraw();
+
+    double course = 0.0; // radians, clockwise from north
 };

@@ -1,14 +1,12 @@
 #pragma once
-#include <QWidget>
+#include "StretchedPictureWindow.h"
 
-// Created hidden at start-up and kept until the program ends; the main window shows it and
-// keeps its position.
-class TfSkyView : public QWidget {
+// The sky view: range rings about the zenith. Created hidden at start-up and kept until the
+// program ends; the main window shows it and keeps its position.
+class TfSkyView : public StretchedPictureWindow {
 public:
-    explicit TfSkyView(QWidget *parent = nullptr) : QWidget(parent, Qt::Window) {
-        setObjectName("fSkyView");
-        setWindowTitle("Sky View");
-    }
-    // Draws the range rings; the window's drawing comes with its own work.
-    void DrawRings() {}
+    explicit TfSkyView(QWidget *parent = nullptr);
+
+    // Draws the five range rings; the main window calls it each time it shows the window.
+    void DrawRings();
 };

@@ -1,4 +1,5 @@
 #pragma once
+// What the simulator's window tests share: a start directory of their own and waits on conditions.
 #include "TfPelmora.h"
 
 #include <QCoreApplication>
@@ -41,7 +42,7 @@ private:
 
 // Waits end as soon as their condition holds; the limit only bounds a failing run, so it is far
 // beyond anything a loaded machine needs.
-constexpr int kPatienceMs = 30000;
+inline constexpr int kPatienceMs = 30000;
 
 template <typename Cond> bool WaitUntil(Cond cond, int ms = kPatienceMs) {
     QElapsedTimer timer;
