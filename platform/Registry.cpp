@@ -10,6 +10,8 @@
 namespace platform {
 namespace {
 
+// The older form of a stored number: "dword:" and eight hexadecimal digits. Still read; numbers
+// are now written as plain decimal so that the file reads and edits by hand.
 const QString numberPrefix = QStringLiteral("dword:");
 
 QStringList KeyParts(const QString &key) {
@@ -71,23 +73,35 @@ bool Registry::ValueExists(const QString &name) const {
     return settings && settings->contains(name);
 }
 
+QString Registry::StoredText(const QString &name) const {
+    const QVariant value = settings->value(name);
+    // An unquoted comma typed by hand splits the value into a list; the text is the whole line.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
 int Registry::ReadInteger(const QString &name) const {
     RequireOpen();
     if (!settings->contains(name))
         throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
-    const QString text = settings->value(name).toString();
+    const QString text = StoredText(name).trimmed();
     bool ok = false;
-    const uint value = text.startsWith(numberPrefix) ? text.mid(numberPrefix.size()).toUInt(&ok, 16) : 0;
+    int value = 0;
+    if (text.startsWith(numberPrefix))
+        value = static_cast<int>(text.mid(numberPrefix.size()).toUInt(&ok, 16));
+    else
+        value = text.toInt(&ok, 10);
     if (!ok)
         throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
-    return static_cast<int>(value);
+    return value;
 }
 
 QString Registry::ReadString(const QString &name) const {
     RequireOpen();
     if (!settings->contains(name))
         return {};
-    const QString text = settings->value(name).toString();
+    const QString text = StoredText(name);
     if (text.startsWith(numberPrefix))
         throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
     return text;
@@ -95,8 +109,7 @@ QString Registry::ReadString(const QString &name) const {
 
 void Registry::WriteInteger(const QString &name, int value) {
     RequireOpen();
-    settings->setValue(name, numberPrefix +
-                                 QStringLiteral("%1").arg(static_cast<uint>(value), 8, 16, QLatin1Char('0')));
+    settings->setValue(name, QString::number(value));
 }
 
 void Registry::WriteString(const QString &name, const QString &value) {

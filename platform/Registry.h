@@ -15,8 +15,10 @@ public:
 };
 
 // One key of the current user's settings. A key "SOFTWARE\Org\App[\Sub...]" lives in
-// $XDG_CONFIG_HOME/Org/App.conf (~/.config when unset), sub-keys as groups. Numbers are kept
-// as "dword:xxxxxxxx" and texts as they are, so each value keeps its type as in the registry.
+// $XDG_CONFIG_HOME/Org/App.conf (~/.config when unset), sub-keys as groups. The file is for
+// people too: numbers are written in decimal ("Port=3") and a decimal typed by hand reads as a
+// number; the older "dword:xxxxxxxx" form still reads, and only as a number. A value that is no
+// number is a failed read where a number belongs, so the caller's default holds.
 class Registry {
 public:
     Registry();
@@ -47,6 +49,7 @@ private:
     std::unique_ptr<QSettings> settings;
     QString group;
     void RequireOpen() const;
+    QString StoredText(const QString &name) const;
 };
 
 } // namespace platform

@@ -64,7 +64,7 @@ TEST_F(MainFormTest, FirstStartTakesEveryDefaultAndExitWritesOnlyTheStoredValues
 }
 
 TEST_F(MainFormTest, StoredValuesLoadEachWithItsOwnFallback) {
-    StoreText("Port", QStringLiteral("7")); // a text where a number belongs
+    StoreText("Port", QStringLiteral("seven")); // a text where a number belongs
     StoreNumber("Baudrate", 230400);
     StoreNumber("Connectrate", 0);
     StoreNumber("Packet Timeout", 90);
@@ -96,6 +96,28 @@ TEST_F(MainFormTest, StoredValuesLoadEachWithItsOwnFallback) {
     EXPECT_EQ(StoredNumber("Debug Level"), 3);
     EXPECT_EQ(StoredNumber("Optimized Loading"), 1);
     EXPECT_EQ(StoredNumber("Port"), 1);
+}
+
+TEST_F(MainFormTest, SettingsTypedByHandAreUsedAndStayReadableAfterExit) {
+    const QString file = platform::Registry::FileForKey(settingsKey);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile typed(file);
+    ASSERT_TRUE(typed.open(QIODevice::WriteOnly));
+    typed.write("[General]\nPort=3\nBaudrate = 57600\nConnectrate=fast\nPacket Timeout=dword:0000005a\n"
+                "InternalUse=1\n");
+    typed.close();
+    StartWindow();
+    EXPECT_EQ(form->StatusPanels[0]->text(), "COM: 3");
+    EXPECT_EQ(form->StatusPanels[1]->text(), "Connect: 9600"); // no number: the default holds
+    EXPECT_EQ(form->StatusPanels[2]->text(), "Download: 57600");
+    EXPECT_EQ(form->iPacketTimeout, 90); // the older form still reads
+    EXPECT_EQ(form->bInternalUse, 1);
+    DestroyWindow();
+
+    ASSERT_TRUE(typed.open(QIODevice::ReadOnly));
+    const QByteArray stored = typed.readAll();
+    for (const char *line : {"\nPort=3\n", "\nBaudrate=57600\n", "\nConnectrate=9600\n", "\nInternalUse=1\n"})
+        EXPECT_TRUE(stored.contains(line)) << line << " in " << stored.toStdString();
 }
 
 TEST_F(MainFormTest, StoredBoundsComeBackAndUnusableOnesCentreTheWindow) {
