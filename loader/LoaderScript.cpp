@@ -19,7 +19,7 @@ void TMainForm::aiOpenScriptFileExecute() {
         return;
     const QString chosen = ChooseFileToOpen(
         ScriptFileOpenDlgInitialDir, QStringLiteral("lsf"),
-        QStringLiteral("Loader Script Files (*.lsf, *.txt) (*.lsf *.txt *.LSF *.TXT);;All Files (*.*) (*)"));
+        QStringLiteral("Loader Script Files (*.lsf, *.txt)|*.lsf; *.txt|All Files (*.*)|*.*"));
     if (chosen.isEmpty())
         return;
     ScriptFileOpenDlgFileName = chosen;

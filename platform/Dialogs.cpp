@@ -1,7 +1,9 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace platform {
@@ -55,7 +57,10 @@ MessageResult RealMessageBox(const MessageRequest &request) {
 }
 
 QString RealFileDialog(const FileDialogRequest &request) {
-    QFileDialog dialog(nullptr, request.caption, request.directory, request.filter);
+    QFileDialog dialog(nullptr, request.caption, request.directory);
+    // The patterns are in each filter's description already: show it alone, not twice.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(NameFilters(request.filter));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!request.defaultSuffix.isEmpty())
@@ -69,12 +74,47 @@ QString RealFileDialog(const FileDialogRequest &request) {
 
 } // namespace
 
+QString NearestExistingFolder(const QString &path) {
+    if (path.isEmpty())
+        return {};
+    QString folder = QDir::cleanPath(QDir(path).absolutePath());
+    while (!QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    return folder;
+}
+
+QStringList NameFilters(const QString &filter) {
+    if (!filter.contains(QLatin1Char('|')))
+        return filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString &given : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString pattern =
+                given.trimmed() == QLatin1String("*.*") ? QStringLiteral("*") : given.trimmed();
+            for (const QString &variant : {pattern, pattern.toLower(), pattern.toUpper()})
+                if (!variant.isEmpty() && !patterns.contains(variant))
+                    patterns << variant;
+        }
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters;
+}
+
 MessageResult ShowMessageBox(const MessageRequest &request) {
     return messageHandler ? messageHandler(request) : RealMessageBox(request);
 }
 
 QString ShowFileDialog(const FileDialogRequest &request) {
-    return fileDialogHandler ? fileDialogHandler(request) : RealFileDialog(request);
+    // A missing folder would start the dialog elsewhere with the folder's name in the file box.
+    FileDialogRequest resolved = request;
+    resolved.directory = NearestExistingFolder(request.directory);
+    return fileDialogHandler ? fileDialogHandler(resolved) : RealFileDialog(resolved);
 }
 
 int ShowModalDialog(QDialog &dialog) {

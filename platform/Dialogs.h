@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QDialog;
@@ -23,8 +24,12 @@ struct MessageRequest {
 struct FileDialogRequest {
     bool save = false;
     QString caption;
+    // Where the dialog starts; a folder that does not exist (yet) gives way to the nearest
+    // existing one above it.
     QString directory;
     QString fileName;
+    // Either the class library's form, pairs of a shown description and its patterns
+    // ("Hex Files (*.HEX)|*.hex|All Files (*.*)|*.*"), or Qt's ("Hex Files (*.hex);;All (*)").
     QString filter;
     QString defaultSuffix;
 };
@@ -44,6 +49,14 @@ int ShowModalDialog(QDialog &dialog);
 void SetMessageHandler(MessageHandler handler);
 void SetFileDialogHandler(FileDialogHandler handler);
 void SetModalDialogHandler(ModalDialogHandler handler);
+
+// The folder itself when it exists, else the nearest existing folder above it (a relative path
+// counts from the current folder); an empty path stays empty.
+QString NearestExistingFolder(const QString &path);
+
+// A filter of either form as Qt's name filters: each shows its description, and its patterns
+// match either letter case ("*.*" is every file, as it is where the form comes from).
+QStringList NameFilters(const QString &filter);
 
 // Shortcuts for the common boxes.
 void ShowMessage(const QString &text, const QString &caption = {});

@@ -13,6 +13,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolButton>
 
 using namespace quorveltest;
 
@@ -120,6 +123,24 @@ TEST_F(MainFormTest, SettingsTypedByHandAreUsedAndStayReadableAfterExit) {
         EXPECT_TRUE(stored.contains(line)) << line << " in " << stored.toStdString();
 }
 
+TEST_F(MainFormTest, HintsLeaveEveryStatusPanelInView) {
+    StartWindow();
+    form->show();
+    const QRect bar = form->statusBar()->rect();
+    for (const QString &hint : {QStringLiteral("Open a HEX file"), QStringLiteral("Write file to flash")}) {
+        // What a hovered item with a hint sends its window, and a message shown outright.
+        QStatusTipEvent tip(hint);
+        QCoreApplication::sendEvent(form.get(), &tip);
+        form->statusBar()->showMessage(hint);
+        QCoreApplication::processEvents();
+        for (QLabel *panel : form->StatusPanels) {
+            EXPECT_TRUE(panel->isVisible()) << panel->text().toStdString();
+            EXPECT_TRUE(bar.contains(panel->geometry())) << panel->text().toStdString();
+        }
+    }
+    EXPECT_EQ(form->SpeedButton1->toolTip(), "Open a HEX file");
+}
+
 TEST_F(MainFormTest, StoredBoundsComeBackAndUnusableOnesCentreTheWindow) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     struct Case {
@@ -211,7 +232,9 @@ TEST_F(MainFormTest, RejectedFileIsLoggedAndDisablesWriteFlashButChangesNothingE
     form->aiFileOpen->trigger();
     ASSERT_TRUE(form->aiWriteFlash->isEnabled());
     ASSERT_EQ(fileDialogs.size(), 1u);
-    EXPECT_EQ(fileDialogs[0].directory, form->sInitialDir);
+    // The default folder's "UPDATES" is missing here: the dialog starts in the program's folder.
+    EXPECT_EQ(fileDialogs[0].directory, QFileInfo(QApplication::applicationFilePath()).absolutePath());
+    EXPECT_TRUE(fileDialogs[0].fileName.isEmpty());
 
     const QString bad = dir.filePath(QStringLiteral("bad.hex"));
     QFile file(bad);
