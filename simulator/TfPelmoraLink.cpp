@@ -92,13 +92,7 @@ void TfPelmora::PollSerialPort() {
     receiveLength = serialPort->ReadPort(receiveBuffer.data(), 8095);
     if (receiveLength > 0)
         RxSeen();
-    for (std::int32_t i = 0; i < receiveLength; ++i) {
-        const std::uint8_t state = sentenceParser->FeedByte(receiveBuffer[i]);
-        if (state == SentenceParser::RawLineComplete)
-            HandleRawLine();
-        else if (state == SentenceParser::SentenceComplete)
-            HandleSentence();
-    }
+    ReceiveBytes(receiveBuffer.data(), receiveLength);
     if (serialPort->IsDeviceGone()) {
         // An unplugged adapter: say so once by closing, rather than reading nothing forever.
         serialPort->ClosePort();
@@ -116,6 +110,16 @@ void TfPelmora::PollSerialPort() {
     if (windows.graphicDisplay && !bGraphicDisplay->isEnabled() && !windows.graphicDisplay->IsShown()) {
         bGraphicDisplay->setEnabled(true);
         TakeBackGraphSettings();
+    }
+}
+
+void TfPelmora::ReceiveBytes(const std::uint8_t *bytes, std::int32_t count) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::uint8_t state = sentenceParser->FeedByte(bytes[i]);
+        if (state == SentenceParser::RawLineComplete)
+            HandleRawLine();
+        else if (state == SentenceParser::SentenceComplete)
+            HandleSentence();
     }
 }
 
