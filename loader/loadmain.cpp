@@ -66,6 +66,15 @@ void MainOnAbortRequest(int code) {
     MainForm->ResetBusyState();
 }
 
+void InstallMainCallbacks(TLoaderInterface &engine) {
+    engine.SetOnStart(MainOnStart);
+    engine.SetOnMessage(MainOnMessage);
+    engine.SetOnProgressRange(MainOnProgressRange);
+    engine.SetOnProgress(MainOnProgress);
+    engine.SetOnComplete(MainOnComplete);
+    engine.SetOnAbortRequest(MainOnAbortRequest);
+}
+
 // ---- Construction ----------------------------------------------------------------------------
 
 namespace {
@@ -128,12 +137,7 @@ TMainForm::TMainForm(QWidget *owner) : QMainWindow(owner) {
     pclMyFileHistory.clear();
     if (LoaderInterface == nullptr) {
         LoaderInterface = new TLoaderInterface(); // owned through the global; FormDestroy deletes it
-        LoaderInterface->SetOnStart(MainOnStart);
-        LoaderInterface->SetOnMessage(MainOnMessage);
-        LoaderInterface->SetOnProgressRange(MainOnProgressRange);
-        LoaderInterface->SetOnProgress(MainOnProgress);
-        LoaderInterface->SetOnComplete(MainOnComplete);
-        LoaderInterface->SetOnAbortRequest(MainOnAbortRequest);
+        InstallMainCallbacks(*LoaderInterface);
         LoaderInterface->SetExePath(QApplication::applicationFilePath().toLocal8Bit().constData());
     }
     UpdateActionStates();

@@ -46,12 +46,7 @@ struct Window {
         Write("bad.hex", "S3090001000001020304EB\n");
         LoaderInterface = new TLoaderInterface(nullptr, std::make_unique<testsupport::FakeComPort>(),
                                                std::make_unique<testsupport::FakeComPort>());
-        LoaderInterface->SetOnStart(MainOnStart);
-        LoaderInterface->SetOnMessage(MainOnMessage);
-        LoaderInterface->SetOnProgressRange(MainOnProgressRange);
-        LoaderInterface->SetOnProgress(MainOnProgress);
-        LoaderInterface->SetOnComplete(MainOnComplete);
-        LoaderInterface->SetOnAbortRequest(MainOnAbortRequest);
+        InstallMainCallbacks(*LoaderInterface);
         form = new TMainForm; // lives as long as the process, like the application object
     }
 
