@@ -1,5 +1,7 @@
 #include "Registry.h"
 
+#include "RegistryFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -46,7 +48,7 @@ bool Registry::OpenKey(const QString &key, bool canCreate) {
         if (!canCreate || !QDir().mkpath(info.absolutePath()) || !created.open(QIODevice::WriteOnly))
             return false;
     }
-    auto opened = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    auto opened = std::make_unique<QSettings>(file, RegistryFileFormat());
     if (opened->status() != QSettings::NoError)
         return false;
     group = KeyParts(key).mid(3).join(QLatin1Char('/'));
@@ -73,19 +75,11 @@ bool Registry::ValueExists(const QString &name) const {
     return settings && settings->contains(name);
 }
 
-QString Registry::StoredText(const QString &name) const {
-    const QVariant value = settings->value(name);
-    // An unquoted comma typed by hand splits the value into a list; the text is the whole line.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
-}
-
 int Registry::ReadInteger(const QString &name) const {
     RequireOpen();
     if (!settings->contains(name))
         throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
-    const QString text = StoredText(name).trimmed();
+    const QString text = settings->value(name).toString().trimmed();
     bool ok = false;
     int value = 0;
     if (text.startsWith(numberPrefix))
@@ -101,7 +95,7 @@ QString Registry::ReadString(const QString &name) const {
     RequireOpen();
     if (!settings->contains(name))
         return {};
-    const QString text = StoredText(name);
+    const QString text = settings->value(name).toString();
     if (text.startsWith(numberPrefix))
         throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
     return text;

@@ -49,7 +49,6 @@ private:
     std::unique_ptr<QSettings> settings;
     QString group;
     void RequireOpen() const;
-    QString StoredText(const QString &name) const;
 };
 
 } // namespace platform

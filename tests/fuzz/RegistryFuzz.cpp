@@ -3,6 +3,7 @@
 // what is written reads back the same.
 #include "FuzzApplication.h"
 #include "Registry.h"
+#include "RegistryFile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -37,6 +38,12 @@ std::vector<std::string> FuzzSeeds() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    // Whatever the file holds, what is read is written back so that it reads the same.
+    const QByteArray text(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const QSettings::SettingsMap values = platform::ParseRegistryFile(text);
+    if (platform::ParseRegistryFile(platform::ComposeRegistryFile(values)) != values)
+        std::abort();
+
     static QTemporaryDir *config = [] {
         auto *dir = new QTemporaryDir; // lives as long as the process
         qputenv("XDG_CONFIG_HOME", dir->path().toLocal8Bit());
@@ -75,14 +82,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                            ? static_cast<int>(std::uint32_t(data[0]) | std::uint32_t(data[1]) << 8 |
                                               std::uint32_t(data[2]) << 16 | std::uint32_t(data[3]) << 24)
                            : 0;
-    const QString text = QString::fromLocal8Bit(reinterpret_cast<const char *>(data),
-                                                static_cast<qsizetype>(std::min<std::size_t>(size, 200)));
+    const QString history = QString::fromLocal8Bit(reinterpret_cast<const char *>(data),
+                                                   static_cast<qsizetype>(std::min<std::size_t>(size, 200)));
     reg.WriteInteger(QStringLiteral("Port"), number);
-    reg.WriteString(QStringLiteral("FileHistory0"), text);
+    reg.WriteString(QStringLiteral("FileHistory0"), history);
     reg.CloseKey();
     if (!reg.OpenKey(key, false) || reg.ReadInteger(QStringLiteral("Port")) != number)
         std::abort();
-    if (!text.startsWith(QLatin1String("dword:")) && reg.ReadString(QStringLiteral("FileHistory0")) != text)
+    if (!history.startsWith(QLatin1String("dword:")) &&
+        reg.ReadString(QStringLiteral("FileHistory0")) != history)
         std::abort();
     return 0;
 }
