@@ -19,7 +19,7 @@ void TMainForm::aiOpenScriptFileExecute() {
         return;
     const QString chosen = ChooseFileToOpen(
         ScriptFileOpenDlgInitialDir, QStringLiteral("lsf"),
-        QStringLiteral("Loader Script Files (*.lsf, *.txt) (*.lsf *.txt *.LSF *.TXT);;All Files (*.*) (*)"));
+        QStringLiteral("Loader Script Files (*.lsf, *.txt)|*.lsf; *.txt|All Files (*.*)|*.*"));
     if (chosen.isEmpty())
         return;
     ScriptFileOpenDlgFileName = chosen;
@@ -139,8 +139,10 @@ int TMainForm::ExecuteScript() {
             if (iDebugLevel == 255)
                 LogLine(QString::fromLocal8Bit(line.word.c_str()));
             if (!OpenHexFile(qarg)) {
-                // A rejected file must not be programmed over a link an earlier line left up.
+                // A rejected file must not be programmed over a link an earlier line left up, and
+                // a production run must not end as a success when a card was not programmed.
                 LogLine(QStringLiteral("File rejected - card not programmed."));
+                bScriptAbort = 1;
                 break;
             }
             if (ConnectToCard() == SS_STATE_IDLE) {
@@ -196,6 +198,7 @@ int TMainForm::ExecuteScript() {
             // A file was named and rejected: the link an earlier line left up must not be used.
             if (!sFileName.isEmpty() && !bFileAccepted) {
                 LogLine(QStringLiteral("File rejected - card not programmed."));
+                bScriptAbort = 1;
                 break;
             }
             if (ConnectToCard() == SS_STATE_IDLE) {

@@ -66,6 +66,15 @@ void MainOnAbortRequest(int code) {
     MainForm->ResetBusyState();
 }
 
+void InstallMainCallbacks(TLoaderInterface &engine) {
+    engine.SetOnStart(MainOnStart);
+    engine.SetOnMessage(MainOnMessage);
+    engine.SetOnProgressRange(MainOnProgressRange);
+    engine.SetOnProgress(MainOnProgress);
+    engine.SetOnComplete(MainOnComplete);
+    engine.SetOnAbortRequest(MainOnAbortRequest);
+}
+
 // ---- Construction ----------------------------------------------------------------------------
 
 namespace {
@@ -89,10 +98,8 @@ QLabel *NamedLabel(QWidget *owner, const char *name, const char *text) {
 QAction *MakeAction(QObject *owner, const char *name, const QString &caption, const QString &hint = {}) {
     auto *action = new QAction(caption, owner);
     action->setObjectName(QString::fromLatin1(name));
-    if (!hint.isEmpty()) {
+    if (!hint.isEmpty())
         action->setToolTip(hint);
-        action->setStatusTip(hint);
-    }
     return action;
 }
 
@@ -130,12 +137,7 @@ TMainForm::TMainForm(QWidget *owner) : QMainWindow(owner) {
     pclMyFileHistory.clear();
     if (LoaderInterface == nullptr) {
         LoaderInterface = new TLoaderInterface(); // owned through the global; FormDestroy deletes it
-        LoaderInterface->SetOnStart(MainOnStart);
-        LoaderInterface->SetOnMessage(MainOnMessage);
-        LoaderInterface->SetOnProgressRange(MainOnProgressRange);
-        LoaderInterface->SetOnProgress(MainOnProgress);
-        LoaderInterface->SetOnComplete(MainOnComplete);
-        LoaderInterface->SetOnAbortRequest(MainOnAbortRequest);
+        InstallMainCallbacks(*LoaderInterface);
         LoaderInterface->SetExePath(QApplication::applicationFilePath().toLocal8Bit().constData());
     }
     UpdateActionStates();
@@ -311,7 +313,8 @@ void TMainForm::BuildWindow() {
         StatusPanels[i] = new QLabel(QString::fromLatin1(panelTexts[i]), this);
         StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanels[i]->setMinimumWidth(panelWidths[i]);
-        statusBar()->addWidget(StatusPanels[i], i == 3 ? 1 : 0);
+        // Permanent, so that no message shown in the status bar ever hides a panel.
+        statusBar()->addPermanentWidget(StatusPanels[i], i == 3 ? 1 : 0);
     }
     StatusPanels[3]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
@@ -341,7 +344,6 @@ void TMainForm::BuildMenus() {
     cbOptimizedLoading->setChecked(true);
     cbOptimizedLoading->setToolTip(
         QStringLiteral("Skips Erase/Reload if desired software matchs software currently on card"));
-    cbOptimizedLoading->setStatusTip(cbOptimizedLoading->toolTip());
     // The menu item toggles its check itself; the handler keeps the flag's meaning in one place.
     connect(cbOptimizedLoading, &QAction::triggered, this, [this] { cbOptimizedLoadingClick(); });
 
@@ -479,10 +481,10 @@ QString TMainForm::ChooseFileToOpen(QString &initialDir, const QString &defaultS
 void TMainForm::aiFileOpenExecute() {
     if (bBusy || IsOperationRunning())
         return;
-    const QString chosen = ChooseFileToOpen(
-        HexFileOpenDlgInitialDir, QStringLiteral("hex"),
-        QStringLiteral("All Hex Files (*.HEX, *.SHEX) (*.hex *.shex *.HEX *.SHEX);;"
-                       "Hex Files (*.HEX) (*.hex *.HEX);;Signed Hex Files (*.SHEX) (*.shex *.SHEX)"));
+    const QString chosen =
+        ChooseFileToOpen(HexFileOpenDlgInitialDir, QStringLiteral("hex"),
+                         QStringLiteral("All Hex Files (*.HEX, *.SHEX)|*.hex; *.shex|Hex Files (*.HEX)|*.hex|"
+                                        "Signed Hex Files (*.SHEX)|*.shex"));
     if (chosen.isEmpty())
         return;
     if (!OpenHexFile(chosen))

@@ -189,3 +189,5 @@ void MainOnProgressRange(int n);
 void MainOnProgress(int n);
 void MainOnComplete(int result);
 void MainOnAbortRequest(int code);
+// Installs the six callbacks on an engine, in the order the window's constructor does.
+void InstallMainCallbacks(TLoaderInterface &engine);

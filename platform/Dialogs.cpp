@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -58,14 +60,17 @@ MessageResult RealMessageBox(const MessageRequest &request) {
 }
 
 QString RealFileDialog(const FileDialogRequest &request, FileDialogOutcome *outcome) {
-    QFileDialog dialog(nullptr, request.caption, request.directory, request.filter);
+    QFileDialog dialog(nullptr, request.caption, request.directory);
+    // The patterns are in each filter's description already: show it alone, not twice.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(NameFilters(request.filter));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save || request.mayCreate ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!request.defaultSuffix.isEmpty())
         dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
-    const QStringList filters = request.filter.split(";;", Qt::SkipEmptyParts);
+    const QStringList filters = dialog.nameFilters();
     if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
         dialog.selectNameFilter(filters[request.filterIndex - 1]);
     // Placed and stored as position of the frame and size of the dialog, so the place does not
@@ -86,16 +91,51 @@ QString RealFileDialog(const FileDialogRequest &request, FileDialogOutcome *outc
 
 } // namespace
 
+QString NearestExistingFolder(const QString &path) {
+    if (path.isEmpty())
+        return {};
+    QString folder = QDir::cleanPath(QDir(path).absolutePath());
+    while (!QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    return folder;
+}
+
+QStringList NameFilters(const QString &filter) {
+    if (!filter.contains(QLatin1Char('|')))
+        return filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString &given : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString pattern =
+                given.trimmed() == QLatin1String("*.*") ? QStringLiteral("*") : given.trimmed();
+            for (const QString &variant : {pattern, pattern.toLower(), pattern.toUpper()})
+                if (!variant.isEmpty() && !patterns.contains(variant))
+                    patterns << variant;
+        }
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters;
+}
+
 MessageResult ShowMessageBox(const MessageRequest &request) {
     return messageHandler ? messageHandler(request) : RealMessageBox(request);
 }
 
 QString ShowFileDialog(const FileDialogRequest &request, FileDialogOutcome *outcome) {
+    // A missing folder would start the dialog elsewhere with the folder's name in the file box.
+    FileDialogRequest resolved = request;
+    resolved.directory = NearestExistingFolder(request.directory);
     if (!fileDialogHandler)
-        return RealFileDialog(request, outcome);
+        return RealFileDialog(resolved, outcome);
     if (outcome)
         outcome->filterIndex = request.filterIndex;
-    return fileDialogHandler(request);
+    return fileDialogHandler(resolved);
 }
 
 int ShowModalDialog(QDialog &dialog) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QDialog;
@@ -24,9 +25,13 @@ struct MessageRequest {
 struct FileDialogRequest {
     bool save = false;
     QString caption;
+    // Where the dialog starts; a folder that does not exist (yet) gives way to the nearest
+    // existing one above it.
     QString directory;
     QString fileName;
-    QString filter; // Qt's form: "Log Files (*.log);;All files (*.*)"
+    // Either the class library's form, pairs of a shown description and its patterns
+    // ("Hex Files (*.HEX)|*.hex|All Files (*.*)|*.*"), or Qt's ("Hex Files (*.hex);;All (*)").
+    QString filter;
     QString defaultSuffix;
     // The filter shown first, counted from 1 as the settings store it; 0 or out of range: the first.
     int filterIndex = 0;
@@ -65,6 +70,14 @@ void SetMessageHandler(MessageHandler handler);
 void SetFileDialogHandler(FileDialogHandler handler);
 void SetModalDialogHandler(ModalDialogHandler handler);
 void SetDesktopOpenHandler(DesktopOpenHandler handler);
+
+// The folder itself when it exists, else the nearest existing folder above it (a relative path
+// counts from the current folder); an empty path stays empty.
+QString NearestExistingFolder(const QString &path);
+
+// A filter of either form as Qt's name filters: each shows its description, and its patterns
+// match either letter case ("*.*" is every file, as it is where the form comes from).
+QStringList NameFilters(const QString &filter);
 
 // Shortcuts for the common boxes.
 void ShowMessage(const QString &text, const QString &caption = {});

@@ -1,5 +1,7 @@
 #include "Registry.h"
 
+#include "RegistryFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +12,8 @@
 namespace platform {
 namespace {
 
+// The older form of a stored number: "dword:" and eight hexadecimal digits. Still read; numbers
+// are now written as plain decimal so that the file reads and edits by hand.
 const QString numberPrefix = QStringLiteral("dword:");
 
 QStringList KeyParts(const QString &key) {
@@ -44,7 +48,7 @@ bool Registry::OpenKey(const QString &key, bool canCreate) {
         if (!canCreate || !QDir().mkpath(info.absolutePath()) || !created.open(QIODevice::WriteOnly))
             return false;
     }
-    auto opened = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    auto opened = std::make_unique<QSettings>(file, RegistryFileFormat());
     if (opened->status() != QSettings::NoError)
         return false;
     group = KeyParts(key).mid(3).join(QLatin1Char('/'));
@@ -75,12 +79,16 @@ int Registry::ReadInteger(const QString &name) const {
     RequireOpen();
     if (!settings->contains(name))
         throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
-    const QString text = settings->value(name).toString();
+    const QString text = settings->value(name).toString().trimmed();
     bool ok = false;
-    const uint value = text.startsWith(numberPrefix) ? text.mid(numberPrefix.size()).toUInt(&ok, 16) : 0;
+    int value = 0;
+    if (text.startsWith(numberPrefix))
+        value = static_cast<int>(text.mid(numberPrefix.size()).toUInt(&ok, 16));
+    else
+        value = text.toInt(&ok, 10);
     if (!ok)
         throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
-    return static_cast<int>(value);
+    return value;
 }
 
 QString Registry::ReadString(const QString &name) const {
@@ -95,8 +103,7 @@ QString Registry::ReadString(const QString &name) const {
 
 void Registry::WriteInteger(const QString &name, int value) {
     RequireOpen();
-    settings->setValue(name, numberPrefix +
-                                 QStringLiteral("%1").arg(static_cast<uint>(value), 8, 16, QLatin1Char('0')));
+    settings->setValue(name, QString::number(value));
 }
 
 void Registry::WriteString(const QString &name, const QString &value) {

@@ -15,8 +15,11 @@ public:
 };
 
 // One key of the current user's settings. A key "SOFTWARE\Org\App[\Sub...]" lives in
-// $XDG_CONFIG_HOME/Org/App.conf (~/.config when unset), sub-keys as groups. Numbers are kept
-// as "dword:xxxxxxxx" and texts as they are, so each value keeps its type as in the registry.
+// $XDG_CONFIG_HOME/Org/App.conf (~/.config when unset), sub-keys as groups. The file is for
+// people too: numbers are written in decimal ("Port=3") and a decimal typed by hand reads as a
+// number; the older "dword:xxxxxxxx" form still reads, and only as a number. A value that is no
+// number is a failed read where a number belongs, so the caller's default holds. The file's
+// text is read and written by RegistryFile, which keeps every value a plain text.
 class Registry {
 public:
     Registry();

@@ -82,6 +82,9 @@ public:
     // Main loop and the outgoing side of the link.
     void T10msTick();
     void PollSerialPort();
+    // Hands received bytes to the parser and each completed line on, as the poll does with what
+    // it reads; also the way in for tests that feed bytes without a port.
+    void ReceiveBytes(const std::uint8_t *bytes, std::int32_t count);
     void SendSentence(const char *text);
     void SendScriptLine(std::string &text) override;
     bool IsPortOpen() const override;

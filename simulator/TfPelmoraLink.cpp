@@ -88,13 +88,7 @@ void TfPelmora::PollSerialPort() {
     receiveLength = serialPort->ReadPort(receiveBuffer.data(), 8095);
     if (receiveLength > 0)
         RxSeen();
-    for (std::int32_t i = 0; i < receiveLength; ++i) {
-        const std::uint8_t state = sentenceParser->FeedByte(receiveBuffer[i]);
-        if (state == SentenceParser::RawLineComplete)
-            HandleRawLine();
-        else if (state == SentenceParser::SentenceComplete)
-            HandleSentence();
-    }
+    ReceiveBytes(receiveBuffer.data(), receiveLength);
     if (serialPort->IsOpen() && serialPort->IsDeviceGone()) {
         // An unplugged adapter: the connection ends as Disconnect ends it, and the acquire status
         // says why, rather than reading nothing forever.
@@ -114,6 +108,16 @@ void TfPelmora::PollSerialPort() {
     if (windows.graphicDisplay && !bGraphicDisplay->isEnabled() && !windows.graphicDisplay->IsShown()) {
         bGraphicDisplay->setEnabled(true);
         TakeBackGraphSettings();
+    }
+}
+
+void TfPelmora::ReceiveBytes(const std::uint8_t *bytes, std::int32_t count) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::uint8_t state = sentenceParser->FeedByte(bytes[i]);
+        if (state == SentenceParser::RawLineComplete)
+            HandleRawLine();
+        else if (state == SentenceParser::SentenceComplete)
+            HandleSentence();
     }
 }
 

@@ -1,10 +1,13 @@
 // Runs a fuzz target without libFuzzer: seeded random inputs and mutations of the target's
-// seeds, for a bounded number of inputs and time. Same seed, same inputs.
+// seeds, for a bounded number of inputs and time. Same seed, same inputs. Files named on the
+// command line (say, what libFuzzer found) are run once each instead.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -52,8 +55,10 @@ std::string Mutate(std::string s, std::mt19937 &random, const std::vector<std::s
             break;
         default: // an interesting byte
         {
-            static const char interesting[] = {0,      1,      2,    3,   '\x5A', '\xA5',
-                                               '\x80', '\xFF', '\n', 'S', '~',    '0'};
+            // Bytes the readers split on: frame marks, line ends, separators.
+            static const char interesting[] = {0,      1,    2,    3,   '\x5A', '\xA5', '\x80',
+                                               '\xFF', '\n', '\r', 'S', '~',    '0',    '$',
+                                               ',',    '*',  '=',  '[', ']',    ' ',    '\t'};
             if (!s.empty())
                 s[pick(s.size())] = interesting[pick(sizeof interesting)];
             break;
@@ -69,14 +74,26 @@ int main(int argc, char **argv) {
     long runs = 20000;
     double maxSeconds = 20;
     std::uint32_t seed = 12345;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::atol(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--max-seconds") == 0)
-            maxSeconds = std::atof(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--seed") == 0)
-            seed = static_cast<std::uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
+    std::vector<std::string> replay;
+    for (int i = 1; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (hasValue && std::strcmp(argv[i], "--runs") == 0)
+            runs = std::atol(argv[++i]);
+        else if (hasValue && std::strcmp(argv[i], "--max-seconds") == 0)
+            maxSeconds = std::atof(argv[++i]);
+        else if (hasValue && std::strcmp(argv[i], "--seed") == 0)
+            seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        else
+            replay.emplace_back(argv[i]);
     }
+    for (const std::string &name : replay) {
+        std::ifstream in(name, std::ios::binary);
+        const std::string input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::printf("%s: %zu bytes\n", name.c_str(), input.size());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(input.data()), input.size());
+    }
+    if (!replay.empty())
+        return 0;
     const std::vector<std::string> seeds = FuzzSeeds();
     std::mt19937 random(seed);
     const auto start = std::chrono::steady_clock::now();

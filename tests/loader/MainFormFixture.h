@@ -197,12 +197,7 @@ protected:
         ss = new RecordingSSEngine(*engine);
         engine->pclMySecondStage.reset(ss);
         LoaderInterface = engine;
-        engine->SetOnStart(MainOnStart);
-        engine->SetOnMessage(MainOnMessage);
-        engine->SetOnProgressRange(MainOnProgressRange);
-        engine->SetOnProgress(MainOnProgress);
-        engine->SetOnComplete(MainOnComplete);
-        engine->SetOnAbortRequest(MainOnAbortRequest);
+        InstallMainCallbacks(*engine);
         form = std::make_unique<TMainForm>();
     }
 

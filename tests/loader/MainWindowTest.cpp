@@ -13,6 +13,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolButton>
 
 using namespace quorveltest;
 
@@ -64,7 +67,7 @@ TEST_F(MainFormTest, FirstStartTakesEveryDefaultAndExitWritesOnlyTheStoredValues
 }
 
 TEST_F(MainFormTest, StoredValuesLoadEachWithItsOwnFallback) {
-    StoreText("Port", QStringLiteral("7")); // a text where a number belongs
+    StoreText("Port", QStringLiteral("seven")); // a text where a number belongs
     StoreNumber("Baudrate", 230400);
     StoreNumber("Connectrate", 0);
     StoreNumber("Packet Timeout", 90);
@@ -96,6 +99,46 @@ TEST_F(MainFormTest, StoredValuesLoadEachWithItsOwnFallback) {
     EXPECT_EQ(StoredNumber("Debug Level"), 3);
     EXPECT_EQ(StoredNumber("Optimized Loading"), 1);
     EXPECT_EQ(StoredNumber("Port"), 1);
+}
+
+TEST_F(MainFormTest, SettingsTypedByHandAreUsedAndStayReadableAfterExit) {
+    const QString file = platform::Registry::FileForKey(settingsKey);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile typed(file);
+    ASSERT_TRUE(typed.open(QIODevice::WriteOnly));
+    typed.write("[General]\nPort=3\nBaudrate = 57600\nConnectrate=fast\nPacket Timeout=dword:0000005a\n"
+                "InternalUse=1\n");
+    typed.close();
+    StartWindow();
+    EXPECT_EQ(form->StatusPanels[0]->text(), "COM: 3");
+    EXPECT_EQ(form->StatusPanels[1]->text(), "Connect: 9600"); // no number: the default holds
+    EXPECT_EQ(form->StatusPanels[2]->text(), "Download: 57600");
+    EXPECT_EQ(form->iPacketTimeout, 90); // the older form still reads
+    EXPECT_EQ(form->bInternalUse, 1);
+    DestroyWindow();
+
+    ASSERT_TRUE(typed.open(QIODevice::ReadOnly));
+    const QByteArray stored = typed.readAll();
+    for (const char *line : {"\nPort=3\n", "\nBaudrate=57600\n", "\nConnectrate=9600\n", "\nInternalUse=1\n"})
+        EXPECT_TRUE(stored.contains(line)) << line << " in " << stored.toStdString();
+}
+
+TEST_F(MainFormTest, HintsLeaveEveryStatusPanelInView) {
+    StartWindow();
+    form->show();
+    const QRect bar = form->statusBar()->rect();
+    for (const QString &hint : {QStringLiteral("Open a HEX file"), QStringLiteral("Write file to flash")}) {
+        // What a hovered item with a hint sends its window, and a message shown outright.
+        QStatusTipEvent tip(hint);
+        QCoreApplication::sendEvent(form.get(), &tip);
+        form->statusBar()->showMessage(hint);
+        QCoreApplication::processEvents();
+        for (QLabel *panel : form->StatusPanels) {
+            EXPECT_TRUE(panel->isVisible()) << panel->text().toStdString();
+            EXPECT_TRUE(bar.contains(panel->geometry())) << panel->text().toStdString();
+        }
+    }
+    EXPECT_EQ(form->SpeedButton1->toolTip(), "Open a HEX file");
 }
 
 TEST_F(MainFormTest, StoredBoundsComeBackAndUnusableOnesCentreTheWindow) {
@@ -189,7 +232,9 @@ TEST_F(MainFormTest, RejectedFileIsLoggedAndDisablesWriteFlashButChangesNothingE
     form->aiFileOpen->trigger();
     ASSERT_TRUE(form->aiWriteFlash->isEnabled());
     ASSERT_EQ(fileDialogs.size(), 1u);
-    EXPECT_EQ(fileDialogs[0].directory, form->sInitialDir);
+    // The default folder's "UPDATES" is missing here: the dialog starts in the program's folder.
+    EXPECT_EQ(fileDialogs[0].directory, QFileInfo(QApplication::applicationFilePath()).absolutePath());
+    EXPECT_TRUE(fileDialogs[0].fileName.isEmpty());
 
     const QString bad = dir.filePath(QStringLiteral("bad.hex"));
     QFile file(bad);

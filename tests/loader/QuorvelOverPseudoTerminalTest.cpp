@@ -7,8 +7,11 @@
 #include "loadmain.h"
 
 #include <QAction>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -60,6 +63,16 @@ protected:
         return form.Memo1->toPlainText().split(QLatin1Char('\n'));
     }
 
+    // Writes an application file for the card and makes it File Open's choice.
+    std::string ChooseFirmware() {
+        const std::string file = cardtest::Firmware("S0~P~KTR557\nS0~T~APP\nS0~V~7.01\n", 0x00400000);
+        chosen = dir.filePath(QStringLiteral("app.hex"));
+        QFile out(chosen);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(file.data(), static_cast<qint64>(file.size()));
+        return file;
+    }
+
     cardtest::FastForwardClock clock;
     platform::ScopedClock useClock{clock};
     QTemporaryDir dir;
@@ -69,13 +82,7 @@ protected:
 };
 
 TEST_F(QuorvelOverPseudoTerminal, WriteFlashProgramsTheCardAndQueryCardListsIt) {
-    const std::string file = cardtest::Firmware("S0~P~KTR557\nS0~T~APP\nS0~V~7.01\n", 0x00400000);
-    chosen = dir.filePath(QStringLiteral("app.hex"));
-    {
-        QFile out(chosen);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(file.data(), static_cast<qint64>(file.size()));
-    }
+    const std::string file = ChooseFirmware();
 
     auto card = std::make_unique<CardStandIn>(Card());
     {
@@ -124,6 +131,33 @@ TEST_F(QuorvelOverPseudoTerminal, WriteFlashProgramsTheCardAndQueryCardListsIt) 
         auto hold = card->SecondStage().Lock();
         EXPECT_TRUE(card->SecondStage().erases.empty());
     }
+    form.reset();
+    card->Stop();
+}
+
+TEST_F(QuorvelOverPseudoTerminal, PortTypedByHandInTheSettingsFileIsUsed) {
+    const QString settings =
+        platform::Registry::FileForKey(QStringLiteral("SOFTWARE\\Zandrel Inc.\\Quorvel"));
+    QDir().mkpath(QFileInfo(settings).absolutePath());
+    {
+        QFile typed(settings);
+        ASSERT_TRUE(typed.open(QIODevice::WriteOnly));
+        typed.write("[General]\nPort=5\n");
+    }
+    auto card = std::make_unique<CardStandIn>(Card());
+    {
+        auto hold = card->SecondStage().Lock();
+        card->SecondStage().devices[0].psn = "PSN-ON-COM5";
+    }
+    const testsupport::ScopedComMapping com5(5, card->DevicePath());
+    auto form = std::make_unique<TMainForm>();
+    EXPECT_EQ(form->StatusPanels[0]->text(), "COM: 5");
+    ChooseFirmware();
+    form->aiFileOpen->trigger();
+    form->aiQueryCard->trigger();
+    EXPECT_TRUE(Log(*form).contains(QStringLiteral("Card: 0, PSN: PSN-ON-COM5")))
+        << Log(*form).join(QLatin1Char('\n')).toStdString();
+    WaitForEngineIdle();
     form.reset();
     card->Stop();
 }

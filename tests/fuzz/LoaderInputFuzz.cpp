@@ -2,12 +2,35 @@
 // (ring and parse) and the loader image text with the record walk over what it yields.
 #include "BannerParser.h"
 #include "BootRecords.h"
+#include "BuiltInImages.h"
 #include "LoaderImageFile.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <vector>
+
+std::vector<std::string> FuzzSeeds() {
+    // A built-in image both as its text and as the raw record stream it stands for.
+    const std::vector<std::uint8_t> image = builtinimages::Load("SSL_ZJ7").bytes;
+    std::string text = "// an image\n";
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        char value[8];
+        std::snprintf(value, sizeof value, " 0x%02X,", image[i]);
+        text += value;
+        if (i % 13 == 12)
+            text += '\n';
+    }
+    return {"",
+            "D",
+            "\r\nSerialLoad 2.05 USB0 KTR557\r\nEND",
+            "SerialLoad 1.0 COM1 U6CD\r\nEND",
+            text,
+            std::string(image.begin(), image.end())};
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     banner::BannerRing ring;

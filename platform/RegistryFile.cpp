@@ -1,0 +1,245 @@
+#include "RegistryFile.h"
+
+#include <QIODevice>
+#include <QMap>
+#include <QStringList>
+
+namespace platform {
+namespace {
+
+const QString rootSection = QStringLiteral("General");
+// A sub-key that is itself named "General".
+const QString generalSubKey = QStringLiteral("%General");
+
+bool IsPlainNameChar(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+           c == u'-' || c == u'.';
+}
+
+int HexDigit(QChar c) {
+    if (c >= u'0' && c <= u'9')
+        return c.unicode() - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c.unicode() - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c.unicode() - u'A' + 10;
+    return -1;
+}
+
+// Reads up to `most` digits of `base` at `at`; returns how many were read.
+int ReadDigits(const QString &text, qsizetype at, int most, int base, uint &value) {
+    int count = 0;
+    value = 0;
+    for (; count < most && at + count < text.size(); ++count) {
+        const int digit = HexDigit(text[at + count]);
+        if (digit < 0 || digit >= base)
+            break;
+        value = value * static_cast<uint>(base) + static_cast<uint>(digit);
+    }
+    return count;
+}
+
+QString UnescapeName(const QString &text) {
+    QString name;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        uint value = 0;
+        if (c == u'\\') {
+            name += u'/';
+        } else if (c == u'%' && i + 1 < text.size() && text[i + 1] == u'U' &&
+                   ReadDigits(text, i + 2, 4, 16, value) == 4) {
+            name += QChar(static_cast<char16_t>(value));
+            i += 5;
+        } else if (c == u'%' && ReadDigits(text, i + 1, 2, 16, value) == 2) {
+            name += QChar(static_cast<char16_t>(value));
+            i += 2;
+        } else {
+            name += c;
+        }
+    }
+    return name;
+}
+
+QString EscapeName(const QString &name) {
+    QString text;
+    for (const QChar c : name) {
+        if (c == u'/')
+            text += u'\\';
+        else if (IsPlainNameChar(c))
+            text += c;
+        else if (c.unicode() <= 0xFF)
+            text += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            text += QStringLiteral("%U%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    }
+    return text;
+}
+
+QString UnescapeValue(const QString &text) {
+    QString value;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'"')
+            continue; // quotes only keep blanks and separators as they are
+        if (c != u'\\' || i + 1 == text.size()) {
+            value += c;
+            continue;
+        }
+        const QChar e = text[++i];
+        uint code = 0;
+        switch (e.unicode()) {
+        case 'a':
+            value += u'\a';
+            break;
+        case 'b':
+            value += u'\b';
+            break;
+        case 'f':
+            value += u'\f';
+            break;
+        case 'n':
+            value += u'\n';
+            break;
+        case 'r':
+            value += u'\r';
+            break;
+        case 't':
+            value += u'\t';
+            break;
+        case 'v':
+            value += u'\v';
+            break;
+        case 'x': {
+            const int digits = ReadDigits(text, i + 1, 4, 16, code);
+            value += digits > 0 ? QChar(static_cast<char16_t>(code)) : e;
+            i += digits;
+            break;
+        }
+        default:
+            if (const int digits = ReadDigits(text, i, 3, 8, code); digits > 0) {
+                value += QChar(static_cast<char16_t>(code));
+                i += digits - 1;
+            } else {
+                value += e; // \" \\ \' and any other character stand for themselves
+            }
+            break;
+        }
+    }
+    // A text that begins with '@' is written with the '@' doubled.
+    if (value.startsWith(QLatin1String("@@")))
+        value.remove(0, 1);
+    return value;
+}
+
+QString EscapeValue(const QString &value) {
+    QString text = value.startsWith(u'@') ? QStringLiteral("@") : QString();
+    bool quote = value.startsWith(u' ') || value.endsWith(u' ');
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '"':
+            text += QLatin1String("\\\"");
+            break;
+        case '\\':
+            text += QLatin1String("\\\\");
+            break;
+        case '\n':
+            text += QLatin1String("\\n");
+            break;
+        case '\r':
+            text += QLatin1String("\\r");
+            break;
+        case '\t':
+            text += QLatin1String("\\t");
+            break;
+        case ';':
+        case ',':
+        case '=':
+            quote = true;
+            text += c;
+            break;
+        default:
+            // Always four digits, so that a digit after it is never read as part of it.
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                text += QStringLiteral("\\x%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                text += c;
+            break;
+        }
+    }
+    return quote ? u'"' + text + u'"' : text;
+}
+
+bool ReadDevice(QIODevice &device, QSettings::SettingsMap &values) {
+    values = ParseRegistryFile(device.readAll());
+    return true;
+}
+
+bool WriteDevice(QIODevice &device, const QSettings::SettingsMap &values) {
+    const QByteArray text = ComposeRegistryFile(values);
+    return device.write(text) == text.size();
+}
+
+} // namespace
+
+QSettings::SettingsMap ParseRegistryFile(const QByteArray &text) {
+    QSettings::SettingsMap values;
+    QString section;
+    for (const QByteArray &raw : text.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            const qsizetype close = line.lastIndexOf(u']');
+            const QString header = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
+            section = header == generalSubKey ? rootSection : UnescapeName(header);
+            if (header == rootSection)
+                section.clear();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals <= 0)
+            continue;
+        // As QSettings names keys: sub-keys joined by single slashes, none at either end.
+        const QString name = (section + u'/' + UnescapeName(line.left(equals).trimmed()))
+                                 .split(u'/', Qt::SkipEmptyParts)
+                                 .join(u'/');
+        if (!name.isEmpty())
+            values.insert(name, UnescapeValue(line.mid(equals + 1).trimmed()));
+    }
+    return values;
+}
+
+QByteArray ComposeRegistryFile(const QSettings::SettingsMap &values) {
+    // Values of the key itself under "[General]", each sub-key's under its own name.
+    QMap<QString, QStringList> sections;
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const qsizetype slash = it.key().lastIndexOf(u'/');
+        const QString subKey = it.key().left(slash);
+        const QString section = slash < 0               ? rootSection
+                                : subKey == rootSection ? generalSubKey
+                                                        : EscapeName(subKey);
+        sections[section] << EscapeName(it.key().mid(slash + 1)) + u'=' + EscapeValue(it.value().toString());
+    }
+    QByteArray text;
+    auto writeSection = [&](const QString &section) {
+        if (!text.isEmpty())
+            text += '\n';
+        text += '[' + section.toUtf8() + "]\n";
+        for (const QString &line : sections.value(section))
+            text += line.toUtf8() + '\n';
+    };
+    if (sections.contains(rootSection))
+        writeSection(rootSection);
+    for (auto it = sections.begin(); it != sections.end(); ++it)
+        if (it.key() != rootSection)
+            writeSection(it.key());
+    return text;
+}
+
+QSettings::Format RegistryFileFormat() {
+    static const QSettings::Format format =
+        QSettings::registerFormat(QStringLiteral("conf"), ReadDevice, WriteDevice);
+    return format;
+}
+
+} // namespace platform

@@ -1,0 +1,60 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+TEST(Dialogs, NearestExistingFolder) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("app.hex"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString here = QDir::currentPath();
+    struct Case {
+        QString path;
+        QString expected;
+    };
+    for (const Case &c : {Case{dir.path(), dir.path()}, Case{dir.filePath("UPDATES"), dir.path()},
+                          Case{dir.filePath("a/b/c"), dir.path()}, Case{dir.filePath("app.hex"), dir.path()},
+                          Case{QStringLiteral("missing/UPDATES"), here}, Case{QString(), QString()}})
+        EXPECT_EQ(NearestExistingFolder(c.path).toStdString(), c.expected.toStdString())
+            << c.path.toStdString();
+}
+
+TEST(Dialogs, OpenDialogStartsInAnExistingFolderAndShowsEachFilterOnce) {
+    QTemporaryDir dir;
+    FileDialogRequest request;
+    request.caption = QStringLiteral("Open");
+    request.directory = dir.filePath("UPDATES"); // missing
+    request.filter = QStringLiteral("All Hex Files (*.HEX, *.SHEX)|*.hex; *.shex|Hex Files (*.HEX)|*.hex|"
+                                    "All Files (*.*)|*.*");
+    QString shownDirectory, fileBox;
+    QStringList shownFilters, nameFilters;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shownDirectory = dialog->directory().path();
+        fileBox = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+        const auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        for (int i = 0; i < types->count(); ++i)
+            shownFilters << types->itemText(i);
+        nameFilters = dialog->nameFilters();
+        dialog->reject();
+    });
+    EXPECT_EQ(ShowFileDialog(request), QString());
+    EXPECT_EQ(shownDirectory, dir.path());
+    EXPECT_EQ(fileBox, QString());
+    EXPECT_EQ(shownFilters,
+              (QStringList{"All Hex Files (*.HEX, *.SHEX)", "Hex Files (*.HEX)", "All Files (*.*)"}));
+    // Both letter cases match; "*.*" is every file.
+    EXPECT_EQ(nameFilters, (QStringList{"All Hex Files (*.HEX, *.SHEX) (*.hex *.HEX *.shex *.SHEX)",
+                                        "Hex Files (*.HEX) (*.hex *.HEX)", "All Files (*.*) (*)"}));
+}
