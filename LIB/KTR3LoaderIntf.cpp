@@ -103,8 +103,8 @@ void TLoaderInterface::RunTimer()
     } catch (const platform::EInOutError &) {
         FailRun(LOADER_RESULT_BAD_BAUD);
         throw ELoaderError("Invalid Baud Rate.  Ensure your hardware supports requested baud rate.");
-    } catch (const platform::EPortAccessDenied &e) {
-        // Its text says how to get access; the user must see it.
+    } catch (const platform::EOpenFailed &e) {
+        // Its text names the device and why it did not open (or how to get access).
         FailRun(LOADER_RESULT_EXCEPTION);
         throw ELoaderError(e.what());
     } catch (const std::exception &e) {

@@ -286,6 +286,8 @@ TEST_F(Facade, SerialPortExceptionsRaiseTheirMessageAndCleanUpNextTick) {
         {FakeComPort::OpenFailure::InOutError, -6,
          "Invalid Baud Rate.  Ensure your hardware supports requested baud rate."},
         {FakeComPort::OpenFailure::AccessDenied, -5, "Permission denied: join the dialout group"},
+        // Any other failure to open is reported as it is, not as a baud rate.
+        {FakeComPort::OpenFailure::OpenFailed, -5, "Cannot open /dev/ttyS4: Input/output error"},
     };
     InstallCallbacks();
     for (const Case &c : cases) {
