@@ -7,6 +7,7 @@
 #include "MessagePump.h"
 #include "S0Engine.h"
 #include "SSEngine.h"
+#include "SSEngineText.h"
 #include "SerialComPort.h"
 #include "TpclMyCommStats.h"
 
@@ -297,11 +298,31 @@ int TLoaderInterface::SetPower(int on)
     if (pclMyPowerComPort->GetComNumber() == 0)
         return 0;
     // The card's power follows the power port's modem lines: open is on, closed is off.
-    if (on)
-        pclMyPowerComPort->Open();
-    else
+    if (!on) {
         pclMyPowerComPort->Close();
-    return 1;
+        return 1;
+    }
+    // A power port that will not open must not break out of the link wait with the run still going.
+    try {
+        pclMyPowerComPort->Open();
+        return 1;
+    } catch (const platform::EAlreadyOpen &e) {
+        PowerPortFailed(e.what(), LOADER_RESULT_PORT_OPEN);
+    } catch (const platform::EBadId &e) {
+        PowerPortFailed(e.what(), LOADER_RESULT_NO_PORT);
+    } catch (const platform::EComPortError &e) {
+        PowerPortFailed(e.what(), LOADER_RESULT_EXCEPTION);
+    }
+    return 0;
+}
+
+void TLoaderInterface::PowerPortFailed(const char *why, std::int8_t result)
+{
+    LogMessage(ssengine::Format("Cannot switch the power on: power port COM%d - %s",
+                                pclMyPowerComPort->GetComNumber(), why));
+    // A card without power will not answer: the run ends now, with the port's failure.
+    if (LoaderStage == LOADER_STAGE_0 || LoaderStage == LOADER_FIRST_STAGE || LoaderStage == LOADER_SECOND_STAGE)
+        FailRun(result);
 }
 
 int TLoaderInterface::WaitForUSBPort(int seconds)

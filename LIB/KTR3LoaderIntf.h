@@ -71,6 +71,8 @@ public:
 
     // Ports.
     void SetPowerComPort(int n);
+    // 1 when switched; 0 without a power port, or when the port did not open: that is logged
+    // with the port's name and ends a run in progress with the port's failure result.
     int SetPower(int on);
     int WaitForUSBPort(int seconds);
     bool IsCOMPortPresent(int n) const;
@@ -231,6 +233,7 @@ private:
     void CleanUp();
     // LoaderStage 3 with the timer on, so that the next tick cleans up.
     void FailRun(std::int8_t result);
+    void PowerPortFailed(const char *why, std::int8_t result);
 
     TLoaderNotifyProc onStart = nullptr;
     TLoaderIntProc onComplete = nullptr;

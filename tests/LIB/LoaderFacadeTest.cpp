@@ -512,3 +512,49 @@ TEST_F(Facade, FailedRunDoesNotWaitForTheSignOn)
     EXPECT_EQ(std::find(rec.messages.begin(), rec.messages.end(), "TIMEOUT waiting for second stage to start."),
               rec.messages.end());
 }
+
+TEST_F(Facade, PowerPortThatWillNotOpenEndsTheRunInsteadOfThrowing)
+{
+    struct Case {
+        FakeComPort::OpenFailure failure;
+        int result;
+    };
+    const Case cases[] = {{FakeComPort::OpenFailure::BadId, -4}, {FakeComPort::OpenFailure::AlreadyOpen, -3}};
+    InstallCallbacks();
+    QTemporaryDir dir;
+    const QString file = dir.filePath("app.hex");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("S0~P~KTR557\r\nS0~T~APP\r\n");
+    }
+    QTimer ticker; // the engine's timer in virtual time: each pass of the wait runs one step
+    QObject::connect(&ticker, &QTimer::timeout, loader.get(), [&] {
+        if (loader->pclMyTimer->isActive())
+            loader->RunTimer();
+    });
+    ticker.start(0);
+    loader->SetPowerComPort(7);
+    for (const Case &c : cases) {
+        rec = Recorded{};
+        // The card never answers, so the link wait power-cycles it; switching it on fails.
+        powerPort->failNextOpen = c.failure;
+        int linked = -1;
+        EXPECT_NO_THROW(linked = loader->EstablishLink(file.toLocal8Bit().constData()));
+        EXPECT_EQ(linked, 0);
+        EXPECT_TRUE(rec.Logged("EstablishLink() retrying via power cycle... "));
+        const auto named = std::find_if(rec.messages.begin(), rec.messages.end(), [](const std::string &m) {
+            return m.rfind("Cannot switch the power on: power port COM7 - ", 0) == 0;
+        });
+        EXPECT_NE(named, rec.messages.end());
+        EXPECT_EQ(rec.completes, std::vector<int>{c.result});
+        EXPECT_EQ(loader->GetLoaderStage(), LOADER_IDLE);
+    }
+    // Outside a run the failure is only logged.
+    rec = Recorded{};
+    powerPort->failNextOpen = FakeComPort::OpenFailure::BadId;
+    EXPECT_EQ(loader->SetPower(1), 0);
+    EXPECT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(loader->GetLoaderStage(), LOADER_IDLE);
+    EXPECT_TRUE(rec.completes.empty());
+}
