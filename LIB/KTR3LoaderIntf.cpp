@@ -142,6 +142,10 @@ void TLoaderInterface::Step()
         if (r == STAGE_DONE) {
             pclMySecondStage->WaitSecondStageStart(pclMyFirstStage->GetSecondStageStartupSupport());
             LoaderStage = LOADER_SECOND_STAGE;
+            // A second-stage loader may sign on in the same breath as the last acknowledgement.
+            const std::vector<std::uint8_t> early = pclMyFirstStage->TakeBytesAfterStage();
+            if (!early.empty())
+                pclMySecondStage->Receive(early.data(), static_cast<int>(early.size()));
         } else if (r == STAGE_FAILED) {
             LoaderResult = LOADER_RESULT_STAGE_FAILED;
             LoaderStage = CLEAN_UP;

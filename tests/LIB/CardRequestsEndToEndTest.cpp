@@ -37,6 +37,16 @@ const std::string appFile = Firmware("S0~P~KTR557\nS0~T~APP\nS0~V~7.01\n", 0x004
 
 } // namespace
 
+TEST_F(CardRequests, SignOnInTheSameWriteAsTheLastAcknowledgementIsSeen) {
+    CardStandIn::Config config = OneCard("KTR557");
+    config.signOnWithLastAck = true;
+    Start(config);
+    Link(appFile);
+    EXPECT_FALSE(Logged("TIMEOUT waiting for second stage to start."));
+    EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 1);
+    Finish();
+}
+
 TEST_F(CardRequests, DevicesOutsideTheTableAreRefusedAndNothingIsSent) {
     Start(OneCard("KTR557"));
     Link(appFile);
