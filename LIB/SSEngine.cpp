@@ -38,6 +38,7 @@ void SSEngine::Start() {
     // A line handed back by the last run's parser belongs to that run's file.
     ParseStatus = 0;
     RequestFailed = false;
+    BadFileLine = 0;
     RoomWaitActive = false;
     PacketMutex = std::make_unique<platform::NamedMutex>("PacketMutex");
     for (::DeviceDetails &device : DeviceDetails) {

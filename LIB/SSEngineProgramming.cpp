@@ -12,6 +12,9 @@
 using ssengine::Format;
 
 int SSEngine::ProgramCard(int device) {
+    // The erase already said which line made it refuse the file.
+    if (BadFileLine != 0)
+        return 0;
     Log(Format("Using file: %s", loader.GetFilename().c_str()));
     try {
         const int blocks = GetFileBlocks();
