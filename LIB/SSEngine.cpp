@@ -61,7 +61,7 @@ int SSEngine::RunRequest(std::uint8_t device, int state) {
         // A run that failed or ended under the request will never bring the engine back to idle.
         if (RequestFailed || loader.GetLoaderStage() != LOADER_SECOND_STAGE)
             return 0;
-        platform::ProcessMessages();
+        platform::WaitForMessages();
     }
     return 1;
 }

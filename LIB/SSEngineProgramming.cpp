@@ -46,7 +46,7 @@ int SSEngine::ProgramCard(int device) {
     if (CardPlatform() == "zqx5" && DeviceID == 3) {
         Log("Waiting for completion - this can take 1-2 minutes, please be patient.");
         while (!MarkerFound[0] && !loader.IsAborted() && loader.GetLoaderStage() == LOADER_SECOND_STAGE)
-            platform::ProcessMessages();
+            platform::WaitForMessages();
         if (!loader.IsAborted() && MarkerFound[0])
             Log("Flash write 100% completed.");
         else
