@@ -218,6 +218,22 @@ void TLoaderInterface::ComPortTriggerAvail(ComPort &CP, std::uint16_t Count)
     }
 }
 
+void TLoaderInterface::StepSoon()
+{
+    if (stepQueued)
+        return;
+    stepQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            stepQueued = false;
+            // The tick the running second stage would get anyway, only sooner.
+            if (LoaderStage == LOADER_SECOND_STAGE && pclMyTimer->isActive())
+                RunTimer();
+        },
+        Qt::QueuedConnection);
+}
+
 void TLoaderInterface::Shutdown()
 {
     LoaderStage = CLEAN_UP;

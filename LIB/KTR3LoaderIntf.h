@@ -34,6 +34,9 @@ public:
     void ClearAbort() { aborted = 0; }
     void Shutdown();
     int GetLoaderState() const;
+    // Runs the second stage's next step as soon as the events queued now have run, instead of
+    // on the next tick (a payload was acknowledged and the next one can go).
+    void StepSoon();
 
     // Configuration.
     void MaintainComms(int port, int baud, int connect);
@@ -234,6 +237,8 @@ private:
     // LoaderStage 3 with the timer on, so that the next tick cleans up.
     void FailRun(std::int8_t result);
     void PowerPortFailed(const char *why, std::int8_t result);
+
+    bool stepQueued = false;
 
     TLoaderNotifyProc onStart = nullptr;
     TLoaderIntProc onComplete = nullptr;
