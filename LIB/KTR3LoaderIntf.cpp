@@ -341,7 +341,8 @@ void TLoaderInterface::PowerPortFailed(const char *why, std::int8_t result)
     LogMessage(ssengine::Format("Cannot switch the power on: power port COM%d - %s",
                                 pclMyPowerComPort->GetComNumber(), why));
     // A card without power will not answer: the run ends now, with the port's failure.
-    if (LoaderStage == LOADER_STAGE_0 || LoaderStage == LOADER_FIRST_STAGE || LoaderStage == LOADER_SECOND_STAGE)
+    if (LoaderStage == LOADER_STAGE_0 || LoaderStage == LOADER_FIRST_STAGE ||
+        LoaderStage == LOADER_SECOND_STAGE)
         FailRun(result);
 }
 

@@ -144,7 +144,8 @@ TEST_F(CardRequests, ProgramCardReportsEveryFailure) {
     const auto lineNumber = 1 + std::count(broken.begin(), broken.begin() + static_cast<long>(line), '\n');
     Link(broken);
     EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 0);
-    EXPECT_TRUE(Logged("BAD line " + std::to_string(lineNumber) + " in hex file - nothing erased or programmed"))
+    EXPECT_TRUE(
+        Logged("BAD line " + std::to_string(lineNumber) + " in hex file - nothing erased or programmed"))
         << Last();
     EXPECT_TRUE(Erases().empty());
     EXPECT_TRUE(Codes({30}).empty()) << "no program data";
