@@ -20,6 +20,15 @@ std::string_view NextWord(std::string_view &text) {
     return word;
 }
 
+// Whether a platform name holding a 'D' begins with the word read so far followed by a 'D',
+// so that this 'D' belongs to the name rather than ending the banner.
+bool NameGoesOnWithD(std::string_view word) {
+    for (std::string_view name : {"U6CD", "Drusk", "KTRPOND", "Q8BXNDURK"})
+        if (name.size() > word.size() && name.substr(0, word.size()) == word && name[word.size()] == 'D')
+            return true;
+    return false;
+}
+
 } // namespace
 
 void BannerRing::Clear() {
@@ -29,7 +38,7 @@ void BannerRing::Clear() {
 }
 
 bool BannerRing::Add(std::uint8_t byte) {
-    if (byte == 'D') {
+    if (byte == 'D' && !NameGoesOnWithD(LastWord())) {
         Flatten();
         return true;
     }
@@ -40,6 +49,17 @@ bool BannerRing::Add(std::uint8_t byte) {
     if (write == read)
         read = (read + 1) % Size;
     return false;
+}
+
+std::string BannerRing::LastWord() const {
+    std::string word;
+    for (std::size_t i = write; i != read;) {
+        i = (i + Size - 1) % Size;
+        if (IsBlank(ring[i]))
+            break;
+        word += ring[i];
+    }
+    return {word.rbegin(), word.rend()};
 }
 
 void BannerRing::Flatten() {

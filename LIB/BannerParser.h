@@ -10,7 +10,8 @@ namespace banner {
 
 // Collects received bytes while the engine searches for a card. Every byte but 'D' and NUL is
 // kept; the ring holds the last 127. A 'D' ends a banner candidate: the bytes kept so far
-// become one text, oldest first, to which later bytes are appended.
+// become one text, oldest first, to which later bytes are appended. A 'D' that continues the
+// word read so far into a platform name holding a 'D' ("U6C" + 'D') is kept as part of it.
 class BannerRing {
 public:
     static constexpr std::size_t Size = 128;
@@ -23,6 +24,8 @@ public:
 
 private:
     void Flatten();
+    // The bytes since the last blank.
+    std::string LastWord() const;
 
     std::array<char, Size> ring{};
     std::size_t write = 0;

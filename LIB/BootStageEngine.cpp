@@ -8,6 +8,7 @@
 
 #include <QTimer>
 #include <cstdio>
+#include <utility>
 
 using platform::TraceLogState;
 
@@ -17,6 +18,9 @@ const QString registryKey = QStringLiteral("SOFTWARE\\Zandrel Inc.\\Quorvel");
 
 // Long enough for the reset command at 9600 baud; a port that never drains must not hang the run.
 constexpr int outputDrainMs = 2000;
+// What the next loader says before the next stage takes the line is short (its sign-on); this
+// bounds what noise could pile up meanwhile.
+constexpr std::size_t bytesAfterStageLimit = 4096;
 
 } // namespace
 
@@ -71,6 +75,7 @@ bool BootStageEngine::BannerIsUSBDevice() const {
 
 void BootStageEngine::StartRun() {
     stageDone = 0;
+    bytesAfterStage.clear();
     lastRecordLength = 0;
     imageOffset = 0;
     if (loader.GetLogging())
@@ -317,9 +322,19 @@ void BootStageEngine::RestartSearch() {
     state = OPEN_PORT;
 }
 
+std::vector<std::uint8_t> BootStageEngine::TakeBytesAfterStage() {
+    return std::exchange(bytesAfterStage, {});
+}
+
 void BootStageEngine::ReceiveBytes(const std::uint8_t *bytes, int count) {
     for (int i = 0; i < count; ++i) {
         const std::uint8_t byte = bytes[i];
+        if (stageDone) {
+            if (bytesAfterStage.size() == bytesAfterStageLimit)
+                bytesAfterStage.erase(bytesAfterStage.begin());
+            bytesAfterStage.push_back(byte);
+            continue;
+        }
         switch (receiveState) {
         case EXPECT_BANNER:
             if (ring.Add(byte))

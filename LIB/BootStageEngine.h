@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TLoaderInterface;
 
@@ -64,6 +65,10 @@ public:
     // Reads the external image file into the external image (emptied first).
     void LoadImageFile();
 
+    // Bytes received after the card acknowledged the image's last record: they come from the
+    // loader just downloaded, so the next stage reads them. Emptied by the call.
+    std::vector<std::uint8_t> TakeBytesAfterStage();
+
 protected:
     // Reads the settings and, when they name an external image file, loads it.
     BootStageEngine(TLoaderInterface &loader, const Traits &traits);
@@ -119,6 +124,7 @@ protected:
     int breakSpacing = 1500;
     banner::BannerRing ring;
     loaderimage::LoaderImage externalImage;
+    std::vector<std::uint8_t> bytesAfterStage;
 
 private:
     std::uint8_t OpenPortStep();

@@ -7,6 +7,7 @@
 #include "MessagePump.h"
 #include "S0Engine.h"
 #include "SSEngine.h"
+#include "SSEngineText.h"
 #include "SerialComPort.h"
 #include "TpclMyCommStats.h"
 
@@ -103,8 +104,8 @@ void TLoaderInterface::RunTimer()
     } catch (const platform::EInOutError &) {
         FailRun(LOADER_RESULT_BAD_BAUD);
         throw ELoaderError("Invalid Baud Rate.  Ensure your hardware supports requested baud rate.");
-    } catch (const platform::EPortAccessDenied &e) {
-        // Its text says how to get access; the user must see it.
+    } catch (const platform::EOpenFailed &e) {
+        // Its text names the device and why it did not open (or how to get access).
         FailRun(LOADER_RESULT_EXCEPTION);
         throw ELoaderError(e.what());
     } catch (const std::exception &e) {
@@ -141,6 +142,10 @@ void TLoaderInterface::Step()
         if (r == STAGE_DONE) {
             pclMySecondStage->WaitSecondStageStart(pclMyFirstStage->GetSecondStageStartupSupport());
             LoaderStage = LOADER_SECOND_STAGE;
+            // A second-stage loader may sign on in the same breath as the last acknowledgement.
+            const std::vector<std::uint8_t> early = pclMyFirstStage->TakeBytesAfterStage();
+            if (!early.empty())
+                pclMySecondStage->Receive(early.data(), static_cast<int>(early.size()));
         } else if (r == STAGE_FAILED) {
             LoaderResult = LOADER_RESULT_STAGE_FAILED;
             LoaderStage = CLEAN_UP;
@@ -211,6 +216,22 @@ void TLoaderInterface::ComPortTriggerAvail(ComPort &CP, std::uint16_t Count)
     case LOADER_FIRST_STAGE: pclMyFirstStage->Receive(buffer, read); break;
     default: pclMySecondStage->Receive(buffer, read); break;
     }
+}
+
+void TLoaderInterface::StepSoon()
+{
+    if (stepQueued)
+        return;
+    stepQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            stepQueued = false;
+            // The tick the running second stage would get anyway, only sooner.
+            if (LoaderStage == LOADER_SECOND_STAGE && pclMyTimer->isActive())
+                RunTimer();
+        },
+        Qt::QueuedConnection);
 }
 
 void TLoaderInterface::Shutdown()
@@ -297,11 +318,32 @@ int TLoaderInterface::SetPower(int on)
     if (pclMyPowerComPort->GetComNumber() == 0)
         return 0;
     // The card's power follows the power port's modem lines: open is on, closed is off.
-    if (on)
-        pclMyPowerComPort->Open();
-    else
+    if (!on) {
         pclMyPowerComPort->Close();
-    return 1;
+        return 1;
+    }
+    // A power port that will not open must not break out of the link wait with the run still going.
+    try {
+        pclMyPowerComPort->Open();
+        return 1;
+    } catch (const platform::EAlreadyOpen &e) {
+        PowerPortFailed(e.what(), LOADER_RESULT_PORT_OPEN);
+    } catch (const platform::EBadId &e) {
+        PowerPortFailed(e.what(), LOADER_RESULT_NO_PORT);
+    } catch (const platform::EComPortError &e) {
+        PowerPortFailed(e.what(), LOADER_RESULT_EXCEPTION);
+    }
+    return 0;
+}
+
+void TLoaderInterface::PowerPortFailed(const char *why, std::int8_t result)
+{
+    LogMessage(ssengine::Format("Cannot switch the power on: power port COM%d - %s",
+                                pclMyPowerComPort->GetComNumber(), why));
+    // A card without power will not answer: the run ends now, with the port's failure.
+    if (LoaderStage == LOADER_STAGE_0 || LoaderStage == LOADER_FIRST_STAGE ||
+        LoaderStage == LOADER_SECOND_STAGE)
+        FailRun(result);
 }
 
 int TLoaderInterface::WaitForUSBPort(int seconds)

@@ -34,6 +34,9 @@ public:
     void ClearAbort() { aborted = 0; }
     void Shutdown();
     int GetLoaderState() const;
+    // Runs the second stage's next step as soon as the events queued now have run, instead of
+    // on the next tick (a payload was acknowledged and the next one can go).
+    void StepSoon();
 
     // Configuration.
     void MaintainComms(int port, int baud, int connect);
@@ -71,6 +74,8 @@ public:
 
     // Ports.
     void SetPowerComPort(int n);
+    // 1 when switched; 0 without a power port, or when the port did not open: that is logged
+    // with the port's name and ends a run in progress with the port's failure result.
     int SetPower(int on);
     int WaitForUSBPort(int seconds);
     bool IsCOMPortPresent(int n) const;
@@ -231,6 +236,9 @@ private:
     void CleanUp();
     // LoaderStage 3 with the timer on, so that the next tick cleans up.
     void FailRun(std::int8_t result);
+    void PowerPortFailed(const char *why, std::int8_t result);
+
+    bool stepQueued = false;
 
     TLoaderNotifyProc onStart = nullptr;
     TLoaderIntProc onComplete = nullptr;

@@ -63,8 +63,7 @@ int TLoaderInterface::EstablishLink(const char *name)
             platform::Sleep(3000);
             SetPower(1);
         }
-        platform::Sleep(10);
-        platform::ProcessMessages();
+        platform::PauseForMessages(10);
     }
     const bool startupSupport = GetSecondStageStartupSupport();
     bool signedOn = false;
@@ -75,8 +74,7 @@ int TLoaderInterface::EstablishLink(const char *name)
             // A run that failed before reaching the second stage will never see the sign-on.
             while (!pclMySecondStage->IsStarted() && !IsAborted() && LoaderStage == LOADER_SECOND_STAGE &&
                    platform::Now() - start <= 30.0) {
-                platform::Sleep(10);
-                platform::ProcessMessages();
+                platform::PauseForMessages(10);
             }
             if (!pclMySecondStage->IsStarted() && LoaderStage == LOADER_SECOND_STAGE)
                 LogMessage("TIMEOUT waiting for second stage to start.");

@@ -38,6 +38,7 @@ void SSEngine::Start() {
     // A line handed back by the last run's parser belongs to that run's file.
     ParseStatus = 0;
     RequestFailed = false;
+    BadFileLine = 0;
     RoomWaitActive = false;
     PacketMutex = std::make_unique<platform::NamedMutex>("PacketMutex");
     for (::DeviceDetails &device : DeviceDetails) {
@@ -60,7 +61,7 @@ int SSEngine::RunRequest(std::uint8_t device, int state) {
         // A run that failed or ended under the request will never bring the engine back to idle.
         if (RequestFailed || loader.GetLoaderStage() != LOADER_SECOND_STAGE)
             return 0;
-        platform::ProcessMessages();
+        platform::WaitForMessages();
     }
     return 1;
 }

@@ -78,7 +78,9 @@ public:
     int ReadFileProperties();
     int ParseSRecord(const char *line);
     int ParseSRecordZqx(const char *line);
-    void ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest);
+    // The S3 address range of the open file; also checks every line as programming will read
+    // it and returns the number of the first bad one (from 1), 0 when all are good.
+    int ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest);
     void OpenFile();
     void CloseFile();
     int GetFileBlocks();
@@ -144,6 +146,9 @@ public:
     int PacketTimeout = 60;
     // Set when a step failed the run, so a request waiting on it stops waiting.
     bool RequestFailed = false;
+    // The first bad line of the file the last erase refused (0: none); such a file is not
+    // programmed.
+    int BadFileLine = 0;
 
 protected:
     // The card platform the states and parsers choose by; tests stand in for the first stage.

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -28,6 +29,72 @@ bool Hex(const char *text, int digits, std::uint32_t &value) {
                                                : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
     }
     return true;
+}
+
+// One line as programming reads it. Lines that are not S1, S2, S3, S7 or S9 records are passed
+// over (type 0).
+struct SRecordLine {
+    char type = 0;
+    // Data lines: count and address read, and the count covers the address. S9: a count of 2 to 5.
+    bool headerOk = false;
+    // Every pair the count announces is there; for data lines they sum to 0xFF with the count.
+    bool bytesOk = false;
+    int addressBytes = 0;
+    std::uint32_t count = 0;
+    std::uint32_t address = 0;
+    // Data lines: the count, the address, the data and the checksum.
+    std::uint8_t bytes[256] = {};
+
+    bool Good() const { return type == 0 || type == '7' || (headerOk && bytesOk); }
+    int DataBytes() const { return static_cast<int>(count) - addressBytes - 1; }
+};
+
+SRecordLine ReadSRecordLine(const char *line) {
+    SRecordLine r;
+    if (line[0] != 'S')
+        return r;
+    switch (line[1]) {
+    case '1':
+    case '2':
+    case '3':
+        break;
+    case '7':
+        r.type = '7';
+        return r;
+    case '9': {
+        r.type = '9';
+        // The entry address has as many bytes as the count leaves after the checksum.
+        if (!Hex(line + 2, 2, r.count) || r.count < 2 || r.count > 5)
+            return r;
+        r.headerOk = true;
+        r.addressBytes = static_cast<int>(r.count) - 1;
+        for (std::uint32_t i = 0; i < r.count; ++i) {
+            std::uint32_t pair = 0;
+            if (!Hex(line + 4 + 2 * i, 2, pair))
+                return r;
+        }
+        r.bytesOk = Hex(line + 4, 2 * r.addressBytes, r.address);
+        return r;
+    }
+    default:
+        return r;
+    }
+    r.type = line[1];
+    r.addressBytes = line[1] - '0' + 1;
+    if (!Hex(line + 2, 2, r.count) || !Hex(line + 4, 2 * r.addressBytes, r.address) ||
+        static_cast<int>(r.count) < r.addressBytes + 1)
+        return r;
+    r.headerOk = true;
+    unsigned sum = 0;
+    for (std::uint32_t i = 0; i <= r.count; ++i) {
+        std::uint32_t pair = 0;
+        if (!Hex(line + 2 + 2 * i, 2, pair))
+            return r;
+        r.bytes[i] = static_cast<std::uint8_t>(pair);
+        sum += pair;
+    }
+    r.bytesOk = (sum & 0xFF) == 0xFF;
+    return r;
 }
 
 // A header value as "%<width>s" reads it: leading blanks skipped, up to the next blank.
@@ -74,7 +141,8 @@ bool SSEngine::ReadLine(std::FILE *file, std::array<char, LineBufferSize> &buffe
     std::size_t n = 0;
     int c = 0;
     bool any = false;
-    while ((c = std::fgetc(file)) != EOF) {
+    // The file is this thread's alone: no stdio locking for every character.
+    while ((c = getc_unlocked(file)) != EOF) {
         any = true;
         if (c == '\n')
             break;
@@ -199,6 +267,7 @@ void SSEngine::OpenFile() {
     // Only the newest file is read; an earlier one left open would only leak.
     FirmwareFile.reset(std::fopen(loader.fileName.c_str(), "r"));
     ParseStatus = 0;
+    BadFileLine = 0;
     if (!FirmwareFile)
         Log("opening file failed!");
 }
@@ -226,34 +295,39 @@ int SSEngine::GetFilePositionBlocks() {
     return position > 0 ? static_cast<int>(position / 4096) : 0;
 }
 
-void SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
+int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     lowest = 0;
     highest = 0;
     if (!FirmwareFile)
-        return;
+        return 0;
     std::FILE *file = FirmwareFile.get();
     const long position = std::ftell(file);
     std::rewind(file);
     std::uint32_t low = 0xFFFFFFFFu;
     std::uint32_t high = 0;
     bool any = false;
+    int lineNumber = 0;
+    int firstBad = 0;
     std::array<char, LineBufferSize> line{};
     bool tooLong = false;
     while (ReadLine(file, line, tooLong)) {
-        std::uint32_t count = 0;
-        std::uint32_t address = 0;
+        ++lineNumber;
+        // The lines programming would refuse, found before anything is erased.
+        const SRecordLine record = ReadSRecordLine(line.data());
+        if (firstBad == 0 && (tooLong || !record.Good()))
+            firstBad = lineNumber;
         // A line longer than the buffer still names its address and count in the part read.
-        if (line[0] != 'S' || line[1] != '3' || !Hex(line.data() + 2, 2, count) ||
-            !Hex(line.data() + 4, 8, address) || count < 5)
+        if (record.type != '3' || !record.headerOk)
             continue;
         any = true;
-        low = std::min(low, address);
-        high = std::max(high, address + (count - 5));
+        low = std::min(low, record.address);
+        high = std::max(high, record.address + (record.count - 5));
     }
     // A file without S3 lines has no range, and so no application offset either.
     lowest = any ? low : 0;
     highest = any ? high : 0;
     std::fseek(file, position, SEEK_SET);
+    return firstBad;
 }
 
 std::uint32_t SSEngine::ApplicationOffset() const {
@@ -288,45 +362,27 @@ int SSEngine::ParseDataLine(const char *line, bool zqx) {
         TxPayload[at + 1] = static_cast<std::uint8_t>(length);
     };
 
-    if (line[0] != 'S')
+    const SRecordLine record = ReadSRecordLine(line);
+    switch (record.type) {
+    case 0:
         return 1;
-    std::uint32_t count = 0;
-    std::uint32_t address = 0;
-    switch (line[1]) {
-    case '1':
-    case '2':
-    case '3':
-        break;
     case '7':
         writeDataLength();
         return 1;
-    case '9': {
-        // The entry address has as many bytes as the count leaves after the checksum.
-        if (!Hex(line + 2, 2, count) || count < 2 || count > 5)
+    case '9':
+        if (!record.Good())
             return 0;
-        const int addressBytes = static_cast<int>(count) - 1;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            std::uint32_t pair = 0;
-            if (!Hex(line + 4 + 2 * i, 2, pair))
-                return 0;
-        }
-        if (!Hex(line + 4, 2 * addressBytes, address))
-            return 0;
-        EntryAddress = address;
+        EntryAddress = record.address;
         writeDataLength();
         return 1;
-    }
     default:
-        return 1;
+        break;
     }
 
-    const int addressBytes = line[1] - '0' + 1;
-    if (!Hex(line + 2, 2, count) || !Hex(line + 4, 2 * addressBytes, address))
+    if (!record.headerOk)
         return 0;
-    const int overhead = addressBytes + 1;
-    if (static_cast<int>(count) < overhead)
-        return 0;
-    const int dataBytes = static_cast<int>(count) - overhead;
+    std::uint32_t address = record.address;
+    const int dataBytes = record.DataBytes();
     if (!zqx && AddressIsAdjusted())
         address -= ApplicationOffset();
 
@@ -334,18 +390,7 @@ int SSEngine::ParseDataLine(const char *line, bool zqx) {
         writeDataLength();
         return 2;
     }
-
-    // Every pair the count announces must be there, and with the count they sum to 0xFF.
-    std::uint8_t bytes[256];
-    unsigned sum = 0;
-    for (std::uint32_t i = 0; i <= count; ++i) {
-        std::uint32_t pair = 0;
-        if (!Hex(line + 2 + 2 * i, 2, pair))
-            return 0;
-        bytes[i] = static_cast<std::uint8_t>(pair);
-        sum += pair;
-    }
-    if ((sum & 0xFF) != 0xFF)
+    if (!record.bytesOk)
         return 0;
 
     if (NewPayload) {
@@ -371,7 +416,7 @@ int SSEngine::ParseDataLine(const char *line, bool zqx) {
     }
     if (PayloadLength + dataBytes > TxPayloadSize)
         return 0;
-    std::copy_n(bytes + 1 + addressBytes, dataBytes, TxPayload.begin() + PayloadLength);
+    std::copy_n(record.bytes + 1 + record.addressBytes, dataBytes, TxPayload.begin() + PayloadLength);
     PayloadLength += dataBytes;
     writeDataLength();
     return PayloadLength >= ProgramPayloadLimit ? 3 : 1;

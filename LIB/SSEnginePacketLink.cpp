@@ -227,8 +227,11 @@ void SSEngine::HandleAcknowledgement(std::uint8_t code) {
             SetInterval(1);
             BufferFullWait = false;
         }
-        if (EngineState == 14)
+        if (EngineState == 14) {
             loader.SetProgress(static_cast<std::int16_t>(GetFilePositionBlocks() * ProgressMultiplier));
+            // The next payload may go at once; waiting for the tick would idle the line.
+            loader.StepSoon();
+        }
         break;
     case 2:
     case 3:

@@ -12,6 +12,9 @@
 using ssengine::Format;
 
 int SSEngine::ProgramCard(int device) {
+    // The erase already said which line made it refuse the file.
+    if (BadFileLine != 0)
+        return 0;
     Log(Format("Using file: %s", loader.GetFilename().c_str()));
     try {
         const int blocks = GetFileBlocks();
@@ -43,7 +46,7 @@ int SSEngine::ProgramCard(int device) {
     if (CardPlatform() == "zqx5" && DeviceID == 3) {
         Log("Waiting for completion - this can take 1-2 minutes, please be patient.");
         while (!MarkerFound[0] && !loader.IsAborted() && loader.GetLoaderStage() == LOADER_SECOND_STAGE)
-            platform::ProcessMessages();
+            platform::WaitForMessages();
         if (!loader.IsAborted() && MarkerFound[0])
             Log("Flash write 100% completed.");
         else

@@ -259,34 +259,41 @@ std::uint8_t SSEngine::EraseStep() {
     TxPayload[1] = DeviceID;
     const bool zqx = CardPlatform() == "zqx5";
     bool withRange = false;
+    bool opened = true;
+    bool takeRange = !zqx;
     std::uint8_t mode;
     if (loader.BootCodeLoad) {
         Log("Downloading Boot...");
         mode = 1;
-        OpenFile();
-        if (!zqx)
-            ScanAddressRange(LowAddress, HighAddress);
     } else if (loader.ResetNVM) {
         mode = 3;
-        if (!zqx) {
-            OpenFile();
-            ScanAddressRange(LowAddress, HighAddress);
-        }
+        opened = !zqx;
     } else if (loader.ResetData) {
         mode = 5;
         TxPayload[11] = loader.DataBlock;
-        OpenFile();
-        ScanAddressRange(LowAddress, HighAddress);
+        takeRange = true;
         withRange = true;
     } else {
         Log("Downloading...");
+        mode = zqx ? 2 : 4;
+        withRange = !zqx;
+    }
+    if (opened) {
         OpenFile();
-        if (zqx) {
-            mode = 2;
-        } else {
-            ScanAddressRange(LowAddress, HighAddress);
-            mode = 4;
-            withRange = true;
+        // A file that programming would stop at a bad line is refused before anything is erased.
+        std::uint32_t low = 0;
+        std::uint32_t high = 0;
+        const int bad = ScanAddressRange(low, high);
+        if (bad != 0) {
+            Log(Format("BAD line %d in hex file - nothing erased or programmed", bad));
+            BadFileLine = bad;
+            CloseFile();
+            EngineState = SS_STATE_IDLE;
+            return STAGE_AGAIN;
+        }
+        if (takeRange) {
+            LowAddress = low;
+            HighAddress = high;
         }
     }
     TxPayload[2] = mode;

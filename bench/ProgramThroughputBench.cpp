@@ -1,8 +1,10 @@
 // Programs a 1 MiB image into the card stand-in over a pseudo-terminal whose far end takes and
 // gives bytes at the pace of a serial line (10 bits a byte), at several baud rates. For each
 // rate it prints the programming phase's payload rate against the line's payload capacity
-// (baud x 8/10 bits a second), the whole run's time from EstablishLink to the clean-up, and where the
-// programming time went: bytes on the wire, and the gaps between them.
+// (baud x 8/10 bits a second), the whole run's time from EstablishLink to the clean-up, where the
+// programming time went (bytes on the wire, and the gaps between them), and the CPU time the
+// programming phase took as a share of one core: the whole process's (the stand-in's thread
+// included) and the program's own thread's.
 //
 //   program_throughput_bench [baud ...]      (default 115200 460800 921600)
 #include "CardStandIn.h"
@@ -14,6 +16,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -24,16 +27,32 @@ constexpr int bytesPerLine = 32;
 constexpr std::uint32_t baseAddress = 0x00400000;
 constexpr int com = 47;
 
+// CPU seconds of a clock such as CLOCK_PROCESS_CPUTIME_ID.
+double CpuSeconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
 QElapsedTimer clockSinceStart;
 qint64 programStartMs = -1;
 qint64 programEndMs = -1;
+double processCpuAtStart = 0;
+double processCpuAtEnd = 0;
+double threadCpuAtStart = 0;
+double threadCpuAtEnd = 0;
 bool verbose = false;
 
 void OnMessage(const char *text) {
-    if (std::strncmp(text, "Using file: ", 12) == 0)
+    if (std::strncmp(text, "Using file: ", 12) == 0) {
         programStartMs = clockSinceStart.elapsed();
-    else if (std::strcmp(text, "Download Complete") == 0)
+        processCpuAtStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+        threadCpuAtStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    } else if (std::strcmp(text, "Download Complete") == 0) {
         programEndMs = clockSinceStart.elapsed();
+        processCpuAtEnd = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+        threadCpuAtEnd = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    }
     if (verbose)
         std::printf("  | %s\n", text);
 }
@@ -86,6 +105,8 @@ struct Result {
     double wireSeconds = 0;
     long long frames = 0;
     long long frameBytes = 0;
+    double processCpuShare = 0; // CPU seconds over wall seconds of the programming phase
+    double threadCpuShare = 0;
 };
 
 Result Run(int baud, const std::string &path, const std::vector<std::uint8_t> &data) {
@@ -133,6 +154,10 @@ Result Run(int baud, const std::string &path, const std::vector<std::uint8_t> &d
     const double capacity = baud * 8.0 / 10.0;
     result.ratio = imageBytes * 8.0 / result.programSeconds / capacity;
     result.wireSeconds = result.frameBytes * 10.0 / baud;
+    if (result.programSeconds > 0) {
+        result.processCpuShare = (processCpuAtEnd - processCpuAtStart) / result.programSeconds;
+        result.threadCpuShare = (threadCpuAtEnd - threadCpuAtStart) / result.programSeconds;
+    }
     return result;
 }
 
@@ -172,6 +197,8 @@ int main(int argc, char **argv) {
                     r.frames, r.frameBytes,
                     static_cast<double>(imageBytes) / static_cast<double>(r.frameBytes), r.wireSeconds, gaps,
                     r.frames ? gaps * 1000.0 / static_cast<double>(r.frames) : 0.0);
+        std::printf("             CPU while programming: process %.1f %% of a core, program thread %.1f %%\n",
+                    r.processCpuShare * 100.0, r.threadCpuShare * 100.0);
     }
     return allOk ? 0 : 1;
 }

@@ -159,23 +159,30 @@ void TMainForm::WriteFlash() {
 
     const std::string type = engine.GetFileApplicationType();
     const int t = iTargetCardID;
+    // A programming step that fails (a refused file, no acknowledgement, an abort) must not end
+    // in "Done.".
+    bool fullyProgrammed = true;
+    const auto program = [&] {
+        if (!engine.ProgramCard(0))
+            fullyProgrammed = false;
+    };
     bool zqxHandled = false;
     if (filePlatform == "zqx5") {
         if (type == "PIC") {
             engine.SetDeviceID(3);
             engine.EraseApplication(3);
-            engine.ProgramCard(0);
+            program();
             zqxHandled = true;
         } else if (type == "BOOT") {
             engine.EraseBootCode(0);
-            engine.ProgramCard(0);
+            program();
             engine.SetPSN(0, Text(editPSN).c_str());
             engine.SetPSN(2, Text(editEnclosurePSN).c_str());
             engine.SetDeviceID(0);
             zqxHandled = true;
         } else if (type == "APP") {
             engine.EraseApplication(0);
-            engine.ProgramCard(0);
+            program();
             zqxHandled = true;
         }
     }
@@ -196,13 +203,13 @@ void TMainForm::WriteFlash() {
                 engine.SetDeviceID(1);
                 engine.EraseApplication(0);
                 engine.LogMessage("Programming CPLD...");
-                engine.ProgramCard(0);
+                program();
             } else {
                 engine.LogMessage("Detected FPGA load, erasing FPGA...");
                 engine.SetDeviceID(1);
                 engine.EraseApplication(0);
                 engine.LogMessage("Programming FPGA...");
-                engine.ProgramCard(0);
+                program();
             }
         } else if (BeginsWith(type, "FPGA")) {
             // an FPGA file for another platform: nothing to do
@@ -229,7 +236,7 @@ void TMainForm::WriteFlash() {
                 if (!tw && engine.IsHWCapabilitiesSupported())
                     engine.GetHWCapabilities(t);
                 engine.EraseBootCode(0);
-                engine.ProgramCard(0);
+                program();
                 engine.SetPSN(static_cast<std::uint8_t>(t), Text(editPSN).c_str());
                 if (engine.IsModifierSupported()) {
                     engine.SetESNModifier(0, modifier.c_str());
@@ -281,13 +288,18 @@ void TMainForm::WriteFlash() {
         }
         if (programAfterwards) {
             engine.SetDeviceID(t);
-            engine.ProgramCard(0);
+            program();
         }
     }
 
     if (!bScriptRunning) {
         engine.ResetCard();
         engine.Shutdown();
+    }
+    if (!fullyProgrammed) {
+        // The progress bar stays where the programming stopped.
+        LogLine(QStringLiteral("The card was not fully programmed."));
+        return;
     }
     LogLine(QStringLiteral("Done."));
     ProgressBar1->setValue(ProgressBar1->maximum());

@@ -1,5 +1,7 @@
 #include "Clock.h"
 
+#include "MessagePump.h"
+
 #include <QThread>
 #include <chrono>
 #include <ctime>
@@ -22,6 +24,15 @@ SystemClock systemClock;
 Clock *installed = nullptr;
 
 } // namespace
+
+void Clock::PauseForMessages(unsigned milliseconds) {
+    WaitForMessagesUpTo(milliseconds);
+}
+
+void VirtualClock::PauseForMessages(unsigned milliseconds) {
+    Sleep(milliseconds);
+    ProcessMessages();
+}
 
 Clock &CurrentClock() {
     return installed ? *installed : systemClock;

@@ -13,6 +13,8 @@ public:
     // Milliseconds of the monotonic clock, 32 bits, wrapping.
     virtual std::uint32_t TickCount() = 0;
     virtual void Sleep(unsigned milliseconds) = 0;
+    // Waits at most that long for the application's next event and runs what is queued.
+    virtual void PauseForMessages(unsigned milliseconds);
 };
 
 // The clock in use; the system clock unless a test installed another.
@@ -51,6 +53,8 @@ public:
     double Seconds() override { return static_cast<double>(millis / 1000); }
     std::uint32_t TickCount() override { return static_cast<std::uint32_t>(millis); }
     void Sleep(unsigned milliseconds) override { millis += milliseconds; }
+    // The pause passes at once; queued events still run.
+    void PauseForMessages(unsigned milliseconds) override;
     void Advance(std::uint64_t milliseconds) { millis += milliseconds; }
 
 private:

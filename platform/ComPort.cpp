@@ -41,7 +41,6 @@ void ComPort::Open() {
     if (IsOpen())
         return;
     DoOpen();
-    deliveryPosted = false;
     if (tracing == TraceLogState::On)
         Note(traceBuffer, traceUsed, traceSize, 'E', "open");
     if (logging == TraceLogState::On)
@@ -90,16 +89,14 @@ int ComPort::OutBuffFree() {
 }
 
 void ComPort::DataArrived() {
-    if (delivering) {
-        deliveryPosted = true; // delivered once the handler that runs now returns
-        return;
-    }
-    DeliverAvailable();
+    // A handler that runs now (a modal box inside it pumps events) gets these bytes offered
+    // again once it returns.
+    if (!delivering)
+        DeliverAvailable();
 }
 
 void ComPort::DeliverAvailable() {
-    deliveryPosted = false;
-    if (!IsOpen() || !onTriggerAvail)
+    if (delivering || !IsOpen() || !onTriggerAvail)
         return;
     const int waiting = InBuffUsed();
     if (waiting <= 0)
@@ -112,12 +109,22 @@ void ComPort::DeliverAvailable() {
         throw;
     }
     delivering = false;
-    // New data raises no new signal for bytes that were already waiting: offer them again.
-    if (IsOpen() && InBuffUsed() > 0 && !deliveryPosted) {
-        deliveryPosted = true;
-        QMetaObject::invokeMethod(
-            this, [this] { DeliverAvailable(); }, Qt::QueuedConnection);
-    }
+    // Bytes that were already waiting raise no new signal: offer them again.
+    if (IsOpen() && InBuffUsed() > 0)
+        OfferAgainLater();
+}
+
+void ComPort::OfferAgainLater() {
+    if (redeliveryQueued)
+        return;
+    redeliveryQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            redeliveryQueued = false;
+            DeliverAvailable();
+        },
+        Qt::QueuedConnection);
 }
 
 void ComPort::DeviceLost(const QString &why) {

@@ -31,10 +31,16 @@ class EInOutError : public EComPortError {
 public:
     using EComPortError::EComPortError;
 };
-// The user may not open the device; the text says how to get access.
-class EPortAccessDenied : public EComPortError {
+// The device exists but did not open (an I/O error, a node with no hardware behind it); the
+// text names the device and the cause.
+class EOpenFailed : public EComPortError {
 public:
     using EComPortError::EComPortError;
+};
+// The user may not open the device; the text says how to get access.
+class EPortAccessDenied : public EOpenFailed {
+public:
+    using EOpenFailed::EOpenFailed;
 };
 // A write or read on a port that is not open.
 class EPortNotOpen : public EComPortError {
@@ -68,7 +74,8 @@ public:
     void SetDTR(bool on);
     bool GetDTR() const { return dtr; }
 
-    // Open raises EBadId, EAlreadyOpen, EPortAccessDenied or EInOutError.
+    // Open raises EBadId, EAlreadyOpen, EOpenFailed (EPortAccessDenied among them) or, for a rate
+    // the device refuses, EInOutError.
     void SetOpen(bool open);
     bool GetOpen() const { return IsOpen(); }
     void Open();
@@ -140,6 +147,7 @@ private:
     void ApplyState(TraceLogState &current, TraceLogState requested, std::vector<Record> &buffer,
                     std::size_t &used, const QString &file, bool hex);
     void DeliverAvailable();
+    void OfferAgainLater();
 
     int comNumber = 1;
     int baud = 9600;
@@ -150,7 +158,7 @@ private:
     int notificationLevel = 0;
     TriggerAvailHandler onTriggerAvail;
     bool delivering = false;
-    bool deliveryPosted = false;
+    bool redeliveryQueued = false;
 
     QString traceName = QStringLiteral("APRO.TRC");
     int traceSize = 10000;

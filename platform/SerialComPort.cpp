@@ -49,7 +49,7 @@ void SerialComPort::DoOpen() {
                     "and log in again.");
             throw EAlreadyOpen(path.toStdString() + " is in use by another program.");
         }
-        throw EInOutError("Cannot open " + path.toStdString() + ": " + opened->errorString().toStdString());
+        throw EOpenFailed("Cannot open " + path.toStdString() + ": " + opened->errorString().toStdString());
     }
     if (!opened->setBaudRate(GetBaud()) || !opened->setDataBits(QSerialPort::Data8) ||
         !opened->setParity(QSerialPort::NoParity) || !opened->setStopBits(QSerialPort::OneStop) ||

@@ -47,6 +47,21 @@ TEST(BannerRing, NulBytesAreDroppedAndOnlyTheLast127Kept) {
     EXPECT_EQ(Feed(ring, many + "D"), many.substr(200 - 127));
 }
 
+TEST(BannerRing, PlatformNamesHoldingADAreReadWhole) {
+    // A 'D' that the name goes on with belongs to it; the 'D' of "END" after it ends the banner.
+    const char *platforms[] = {"U6CD", "Drusk", "KTRPOND", "Q8BXNDURK", "KTR557", "ZJ7", "GARVO9"};
+    for (const char *platform : platforms) {
+        BannerRing ring;
+        const std::string text = Feed(ring, std::string("\r\nSerialLoad 3.10 COM1 ") + platform + "\r\nEND");
+        EXPECT_EQ(text, std::string("\r\nSerialLoad 3.10 COM1 ") + platform + "\r\nEN");
+        EXPECT_EQ(ParseBanner(text).fields.platform, platform);
+    }
+    // A 'D' that no such name goes on with still ends the text at once.
+    BannerRing ring;
+    EXPECT_EQ(Feed(ring, "U6CXD"), "U6CX");
+    EXPECT_EQ(Feed(ring, " KTRPONDD"), "U6CX KTRPOND") << "a 'D' after the whole name ends it";
+}
+
 TEST(BannerParse, FieldsAfterTheBlankThatFollowsSerialLoad) {
     const banner::ParsedBanner b = ParseBanner("\r\nnoise SerialLoad 1.02 COM1 KTR557\r\nEN");
     EXPECT_TRUE(b.hasSerialLoad);

@@ -37,6 +37,16 @@ const std::string appFile = Firmware("S0~P~KTR557\nS0~T~APP\nS0~V~7.01\n", 0x004
 
 } // namespace
 
+TEST_F(CardRequests, SignOnInTheSameWriteAsTheLastAcknowledgementIsSeen) {
+    CardStandIn::Config config = OneCard("KTR557");
+    config.signOnWithLastAck = true;
+    Start(config);
+    Link(appFile);
+    EXPECT_FALSE(Logged("TIMEOUT waiting for second stage to start."));
+    EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 1);
+    Finish();
+}
+
 TEST_F(CardRequests, DevicesOutsideTheTableAreRefusedAndNothingIsSent) {
     Start(OneCard("KTR557"));
     Link(appFile);
@@ -125,18 +135,25 @@ TEST_F(CardRequests, ProgramCardReportsEveryFailure) {
     EXPECT_FALSE(Logged("Done."));
     TearDown();
 
-    // Not to the end of the file: a bad line half-way stops the programming.
+    // A wrong checksum 6 KB into the file: refused before anything is erased, naming the line;
+    // the link stays up for the next file.
     Start(OneCard("KTR557"));
     std::string broken = appFile;
-    const auto line = broken.find("S3", broken.size() / 2);
+    const auto line = broken.find("S3", 6000);
     broken[line + 20] = broken[line + 20] == '0' ? '1' : '0';
+    const auto lineNumber = 1 + std::count(broken.begin(), broken.begin() + static_cast<long>(line), '\n');
     Link(broken);
     EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 0);
-    EXPECT_TRUE(Logged("Abort download...BAD checksum in hex file"));
-    EXPECT_FALSE(Logged("Download Complete"));
+    EXPECT_TRUE(
+        Logged("BAD line " + std::to_string(lineNumber) + " in hex file - nothing erased or programmed"))
+        << Last();
+    EXPECT_TRUE(Erases().empty());
+    EXPECT_TRUE(Codes({30}).empty()) << "no program data";
+    EXPECT_TRUE(CardMemory(0).empty());
     EXPECT_FALSE(Logged("Done."));
-    EXPECT_FALSE(CardMemory(0).empty());
-    EXPECT_LT(CardMemory(0).size(), FileData(appFile, 0).size());
+    EXPECT_EQ(loader->GetLoaderState(), SS_STATE_IDLE);
+    EXPECT_EQ(loader->ProgramCard(0), 0) << "the refused file is not programmed later either";
+    Finish();
 }
 
 TEST_F(CardRequests, Zqx5BranchesReportWhatTheProgrammingDid) {

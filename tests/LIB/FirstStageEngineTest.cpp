@@ -173,7 +173,9 @@ TEST_F(FirstStage, WhichCardsAreAccepted) {
     for (const Case &c :
          {Case{"Q8BXN", "KTR557", true}, Case{"tlvp-q", "X", true}, Case{"SA-1100", "ARM", true},
           Case{"SA-1100", "KTR557", false}, Case{"PXA250", "X", true}, Case{"KTR953T", "X", true},
-          Case{"ktr557", "KTR557", false}, Case{"ZJ7", "KTR557", false}}) {
+          Case{"ktr557", "KTR557", false}, Case{"ZJ7", "KTR557", false},
+          // Names holding a 'D' are read whole from the banner.
+          Case{"U6CD", "X", true}, Case{"Drusk", "Drusk", true}}) {
         MakeLoader();
         sentSoFar = 0;
         WakeUp(c.expected);

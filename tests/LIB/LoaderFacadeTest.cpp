@@ -115,6 +115,22 @@ protected:
         for (int i = 0; i < n; ++i)
             loader->RunTimer();
     }
+    // An application file the link set-up accepts.
+    std::string AppFile() {
+        const QString file = dir.filePath("app.hex");
+        QFile out(file);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("S0~P~KTR557\r\nS0~T~APP\r\n");
+        return file.toStdString();
+    }
+    // The engine's timer in virtual time: each pass of a wait runs one step.
+    void StepOnEveryPass() {
+        QObject::connect(&ticker, &QTimer::timeout, loader.get(), [this] {
+            if (loader->pclMyTimer->isActive())
+                loader->RunTimer();
+        });
+        ticker.start(0);
+    }
 
     platform::VirtualClock clock;
     platform::ScopedClock useClock{clock};
@@ -125,6 +141,8 @@ protected:
     ScriptedS0 *s0 = nullptr;
     ScriptedFS *fs = nullptr;
     ScriptedSS *ss = nullptr;
+    QTemporaryDir dir;
+    QTimer ticker;
 };
 
 } // namespace
@@ -286,6 +304,8 @@ TEST_F(Facade, SerialPortExceptionsRaiseTheirMessageAndCleanUpNextTick) {
         {FakeComPort::OpenFailure::InOutError, -6,
          "Invalid Baud Rate.  Ensure your hardware supports requested baud rate."},
         {FakeComPort::OpenFailure::AccessDenied, -5, "Permission denied: join the dialout group"},
+        // Any other failure to open is reported as it is, not as a baud rate.
+        {FakeComPort::OpenFailure::OpenFailed, -5, "Cannot open /dev/ttyS4: Input/output error"},
     };
     InstallCallbacks();
     for (const Case &c : cases) {
@@ -491,22 +511,45 @@ TEST(FacadeOverPseudoTerminal, BytesFromTheLineReachTheFirstStage) {
 TEST_F(Facade, FailedRunDoesNotWaitForTheSignOn)
 {
     InstallCallbacks();
-    QTemporaryDir dir;
-    const QString file = dir.filePath("app.hex");
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("S0~P~KTR557\r\nS0~T~APP\r\n");
-    }
     fs->startup = true; // the loader the last run chose signs on
     fsScript.results = {STAGE_FAILED};
-    QTimer ticker; // the engine's timer in virtual time: each pass of the wait runs one step
-    QObject::connect(&ticker, &QTimer::timeout, loader.get(), [&] {
-        if (loader->pclMyTimer->isActive())
-            loader->RunTimer();
-    });
-    ticker.start(0);
-    EXPECT_EQ(loader->EstablishLink(file.toLocal8Bit().constData()), 0);
+    StepOnEveryPass();
+    EXPECT_EQ(loader->EstablishLink(AppFile().c_str()), 0);
     EXPECT_EQ(std::find(rec.messages.begin(), rec.messages.end(), "TIMEOUT waiting for second stage to start."),
               rec.messages.end());
+}
+
+TEST_F(Facade, PowerPortThatWillNotOpenEndsTheRunInsteadOfThrowing)
+{
+    struct Case {
+        FakeComPort::OpenFailure failure;
+        int result;
+    };
+    const Case cases[] = {{FakeComPort::OpenFailure::BadId, -4}, {FakeComPort::OpenFailure::AlreadyOpen, -3}};
+    InstallCallbacks();
+    const std::string file = AppFile();
+    StepOnEveryPass();
+    loader->SetPowerComPort(7);
+    for (const Case &c : cases) {
+        rec = Recorded{};
+        // The card never answers, so the link wait power-cycles it; switching it on fails.
+        powerPort->failNextOpen = c.failure;
+        int linked = -1;
+        EXPECT_NO_THROW(linked = loader->EstablishLink(file.c_str()));
+        EXPECT_EQ(linked, 0);
+        EXPECT_TRUE(rec.Logged("EstablishLink() retrying via power cycle... "));
+        const auto named = std::find_if(rec.messages.begin(), rec.messages.end(), [](const std::string &m) {
+            return m.rfind("Cannot switch the power on: power port COM7 - ", 0) == 0;
+        });
+        EXPECT_NE(named, rec.messages.end());
+        EXPECT_EQ(rec.completes, std::vector<int>{c.result});
+        EXPECT_EQ(loader->GetLoaderStage(), LOADER_IDLE);
+    }
+    // Outside a run the failure is only logged.
+    rec = Recorded{};
+    powerPort->failNextOpen = FakeComPort::OpenFailure::BadId;
+    EXPECT_EQ(loader->SetPower(1), 0);
+    EXPECT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(loader->GetLoaderStage(), LOADER_IDLE);
+    EXPECT_TRUE(rec.completes.empty());
 }

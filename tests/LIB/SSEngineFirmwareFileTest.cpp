@@ -137,20 +137,33 @@ TEST_F(FirmwareFile, DataLinesBuildAPayload) {
     EXPECT_EQ(ss->PayloadLength, 14) << "other records change nothing";
 }
 
-TEST_F(FirmwareFile, BadLinesGiveZeroAndLeaveThePayloadAsItWas) {
+TEST_F(FirmwareFile, BadLinesGiveZeroAndTheRangeScanFindsThemFirst) {
+    // The scan before the erase refuses exactly the lines the programming would stop at.
+    const std::string head = "S0~P~A\n" + DataLines(0x1000, 64, 32) + "\n* a comment\nS5030002FA\n";
+    std::uint32_t low = 0, high = 0;
+    loader->fileName = WriteFile("good.hex", head + "S70500000000FA\n");
+    ss->OpenFile();
+    EXPECT_EQ(ss->ScanAddressRange(low, high), 0) << "other records, blank lines and comments pass";
+
     ASSERT_EQ(ss->ParseSRecord("S1050010AABB85"), 1);
     const std::string before = Payload();
     struct Case {
         const char *name;
-        const char *line;
+        std::string line;
     };
     for (const Case &c :
          {Case{"checksum", "S1050012CCDD3E"}, Case{"count below the overhead", "S1020012EB"},
           Case{"line shorter than its count", "S1050012CCDD"}, Case{"bad hex digit", "S1050012CCDG3F"},
           Case{"address cut short", "S10500"}, Case{"count not hex", "S1ZZ0012"},
-          Case{"S9 without its fields", "S9"}, Case{"S9 count of 9", "S909000000000000000000F6"}}) {
-        EXPECT_EQ(ss->ParseSRecord(c.line), 0) << c.name;
-        EXPECT_EQ(Payload(), before) << c.name;
+          Case{"S9 without its fields", "S9"}, Case{"S9 count of 9", "S909000000000000000000F6"},
+          Case{"longer than a line buffer", SRecord('1', 0, {1}) + std::string(300, '0')}}) {
+        if (c.line.size() < SSEngine::LineBufferSize) {
+            EXPECT_EQ(ss->ParseSRecord(c.line.c_str()), 0) << c.name;
+            EXPECT_EQ(Payload(), before) << c.name;
+        }
+        loader->fileName = WriteFile("bad.hex", head + c.line + "\n" + DataLines(0x2000, 32, 32));
+        ss->OpenFile();
+        EXPECT_EQ(ss->ScanAddressRange(low, high), 7) << c.name;
     }
 }
 

@@ -284,6 +284,23 @@ TEST_F(SecondStage, SevenThousandBytesGoOutInTwoPayloads) {
     EXPECT_EQ(payloads[1].substr(0, 10), P({30, 0, 4, 0, 0, 0, 0x0F, 0x40, 0x0C, 0x18}));
 }
 
+TEST_F(SecondStage, AnAcknowledgedPayloadLetsTheNextGoWithoutWaitingForTheTick) {
+    loader->fileName = WriteFile("p.hex", "S0~P~KTR557\n" + DataLines(0x8000, 7000, 16) + "S70500000000FA\n");
+    Begin(10);
+    Ack();
+    Tick();
+    Sent();
+    ss->EngineState = 12;
+    Tick();
+    ASSERT_EQ(Payloads(Sent()).size(), 1u);
+    loader->pclMyTimer->start(3600000); // a run whose next tick does not come during the test
+    Ack();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Payloads(Sent()).size(), 1u) << "the second payload went out on the acknowledgement";
+    EXPECT_EQ(ss->EngineState, 14);
+    loader->pclMyTimer->stop();
+}
+
 TEST_F(SecondStage, Zqx5EndsWithTheEntryPointOrTheMarker) {
     ss->platform = "zqx5";
     const std::string file = "S0~P~zqx5\n" + DataLines(0x100, 40, 20) + "S9030123D9\n";

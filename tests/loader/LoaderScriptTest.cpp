@@ -242,6 +242,14 @@ TEST_F(LoaderScript, PowerFollowsOnAndOffOnly) {
     EXPECT_FALSE(engine->pclMyPowerComPort->IsOpen());
     Run("POWER 1\n");
     EXPECT_FALSE(engine->pclMyPowerComPort->IsOpen());
+
+    // A power port that does not exist is named in the log; the script goes on.
+    testsupport::ScopedComMapping com8{8, QStringLiteral("/dev/no-such-power-port")};
+    EXPECT_EQ(Run("PWRPORT 8\nPOWER ON\n"),
+              (QStringList{"Cannot switch the power on: power port COM8 - COM8 does not exist "
+                           "(/dev/no-such-power-port)",
+                           completed}));
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(LoaderScript, FileKeywordsAndGenerate) {

@@ -263,6 +263,28 @@ TEST_F(WriteFlash, LinkDownSaysTheCardWasNotReachedInsteadOfDone) {
     EXPECT_TRUE(form->aiWriteFlash->isEnabled());
 }
 
+TEST_F(WriteFlash, FailedProgrammingSaysSoInsteadOfDone) {
+    // Each branch that programs: the card never acknowledges the program data.
+    for (const auto &[card, platform, type] :
+         {std::tuple{"zqx5", "zqx5", "APP"}, std::tuple{"KTR557", "KTR557", "APP"},
+          std::tuple{"KTR933", "KTR567", "FPGA"}}) {
+        StartWindow();
+        ss->duringRequest = [this](int state) {
+            if (state == 12) {
+                ss->AckReceived = false;
+                LoaderInterface->SetProgress(40);
+            }
+        };
+        const Requests requests = Run(card, platform, type);
+        EXPECT_NE(std::find(requests.begin(), requests.end(), "ResetCard"), requests.end()) << type;
+        EXPECT_FALSE(Logged(QStringLiteral("Done."))) << type;
+        EXPECT_EQ(LogLines().back(), "The card was not fully programmed.") << type;
+        EXPECT_EQ(form->ProgressBar1->value(), 40) << "left where it stopped";
+        EXPECT_EQ(form->bBusy, 0);
+        DestroyWindow();
+    }
+}
+
 TEST_F(WriteFlash, TargetCardIdMustBeAnIntegerFrom0To14) {
     StartWindow();
     form->OpenHexFile(FirmwareFile(QStringLiteral("app.hex"), "KTR557", "APP"));

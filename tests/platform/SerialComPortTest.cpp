@@ -81,11 +81,49 @@ TEST(SerialComPort, LeftoverBytesAreOfferedAgain) {
     ASSERT_GE(counts.size(), 2u);
 }
 
+TEST(SerialComPort, BytesThatArriveWhileTheHandlerRunsAreOfferedAgain) {
+    // A data event during the handler, as when a modal box inside it pumps events, must not
+    // leave the bytes the handler did not read waiting for data that may never come.
+    testsupport::FakeComPort port;
+    std::string got;
+    int calls = 0;
+    port.SetOnTriggerAvail([&](ComPort &p, std::uint16_t) {
+        got += p.GetChar(); // one byte a call, so every call leaves some behind
+        if (calls++ == 0)
+            port.Feed("later");
+    });
+    port.Open();
+    port.Feed("first");
+    ASSERT_TRUE(PumpUntil([&] { return got == "firstlater"; }, 2000)) << got;
+    EXPECT_EQ(port.InBuffUsed(), 0);
+}
+
 TEST(SerialComPort, MissingDeviceRaisesBadId) {
     ScopedComMapping map(kCom, "/dev/no-such-serial-device");
     SerialComPort port;
     port.SetComNumber(kCom);
     EXPECT_THROW(port.Open(), EBadId);
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(SerialComPort, OtherOpenFailuresNameTheDeviceAndTheCause) {
+    // A node that is no serial device stands for one with no hardware behind it.
+    QTemporaryDir dir;
+    const QString node = dir.filePath("ttyS9");
+    QFile file(node);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ScopedComMapping map(kCom, node);
+    SerialComPort port;
+    port.SetComNumber(kCom);
+    try {
+        port.Open();
+        ADD_FAILURE() << "opened a file that is no serial device";
+    } catch (const EOpenFailed &e) {
+        const std::string text = e.what();
+        EXPECT_EQ(text.rfind("Cannot open " + node.toStdString() + ": ", 0), 0u) << text;
+        EXPECT_GT(text.size(), ("Cannot open " + node.toStdString() + ": ").size()) << "the cause";
+    }
     EXPECT_FALSE(port.IsOpen());
 }
 

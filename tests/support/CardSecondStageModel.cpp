@@ -98,8 +98,25 @@ void CardSecondStageModel::SetErrorReply(std::uint8_t requestCode, std::uint32_t
     errorReplies[requestCode] = {errorCode, text};
 }
 
+std::unique_lock<std::mutex> CardSecondStageModel::Lock() {
+    std::unique_lock<std::mutex> hold(mutex);
+    WritePending();
+    return hold;
+}
+
+void CardSecondStageModel::WritePending() {
+    for (const PendingWrite &write : pending)
+        for (std::size_t i = 0; i < write.data.size(); ++i)
+            write.device->memory[write.address + static_cast<std::uint32_t>(i)] =
+                static_cast<std::uint8_t>(write.data[i]);
+    pending.clear();
+}
+
 std::string CardSecondStageModel::Feed(const std::string &bytes) {
     std::lock_guard<std::mutex> guard(mutex);
+    // Like a card with a payload buffer: it acknowledges program data once the payload is in
+    // and writes it while the next bytes arrive, so writing a megabyte does not hold the line.
+    WritePending();
     input += bytes;
     output.clear();
     for (;;) {
@@ -234,11 +251,11 @@ void CardSecondStageModel::Answer(const Request &request) {
         const std::uint32_t address = BigEndian32(p, standard ? 4 : 2);
         const std::size_t length = Byte(p, header - 2) << 8 | Byte(p, header - 1);
         if (device && header + length == p.size())
-            for (std::size_t i = 0; i < length; ++i)
-                device->memory[address + static_cast<std::uint32_t>(i)] = Byte(p, header + i);
+            pending.push_back({device, address, p.substr(header)});
         break;
     }
     case 22: {
+        WritePending();
         Erase erase{d, Byte(p, 2), BigEndian32(p, 3), BigEndian32(p, 7), Byte(p, 11)};
         erases.push_back(erase);
         if (device) {

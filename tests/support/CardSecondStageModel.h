@@ -76,8 +76,9 @@ public:
     // Requests with this code are answered by the error reply instead.
     void SetErrorReply(std::uint8_t requestCode, std::uint32_t errorCode, const std::string &text);
 
-    // Reading and changing the card's state; hold Lock() while the peer may be feeding.
-    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex); }
+    // Reading and changing the card's state; hold Lock() while the peer may be feeding. The
+    // program data the card has acknowledged is in `memory` by then.
+    std::unique_lock<std::mutex> Lock();
     std::array<Device, 15> devices;
     std::string sslpVersion = "SSLP 2.07";
     std::uint32_t entryAddress = 0;
@@ -90,6 +91,13 @@ public:
     int badHostFrames = 0;
 
 private:
+    // Program data the card acknowledged but has not written yet.
+    struct PendingWrite {
+        Device *device;
+        std::uint32_t address;
+        std::string data;
+    };
+    void WritePending();
     void HandleFrame(const std::string &frame);
     void Answer(const Request &request);
     Fault NextFault(std::uint8_t requestCode);
@@ -97,6 +105,7 @@ private:
     static std::string Text(const std::string &text) { return text + std::string(1, '\0'); }
 
     std::mutex mutex;
+    std::vector<PendingWrite> pending;
     std::string input;
     std::string output;
     std::uint16_t sequence = 0;

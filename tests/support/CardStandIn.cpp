@@ -32,13 +32,18 @@ std::string CardStandIn::Handle(const std::string &received) {
         if (!powered)
             return {};
     }
-    const std::string reply = boot.Feed(received);
+    std::string reply = boot.Feed(received);
     bool startLoader = false;
     {
         std::lock_guard<std::mutex> guard(mutex);
         if (!handedOver && boot.Done()) {
             handedOver = true;
-            startLoader = config.signsOn && !stopped;
+            if (config.signsOn && config.signOnWithLastAck) {
+                reply += CardSecondStageModel::SignOn();
+                signedOn = true;
+            } else {
+                startLoader = config.signsOn && !stopped;
+            }
         }
     }
     if (startLoader)

@@ -36,6 +36,9 @@ public:
         // announce its start (a "zqx5" card).
         bool signsOn = true;
         int signOnDelayMs = 500;
+        // Sign on in the same write as the first stage's last 'Y', before the program has
+        // switched to its second stage.
+        bool signOnWithLastAck = false;
         // Pace both directions as a serial line of this rate would (10 bits a byte); 0 = as fast
         // as the pseudo-terminal goes.
         int lineRate = 0;

@@ -31,6 +31,8 @@ void FakeComPort::DoOpen() {
         throw platform::EInOutError("bad rate");
     case OpenFailure::AccessDenied:
         throw platform::EPortAccessDenied("Permission denied: join the dialout group");
+    case OpenFailure::OpenFailed:
+        throw platform::EOpenFailed("Cannot open /dev/ttyS4: Input/output error");
     case OpenFailure::Other:
         throw std::runtime_error("something else broke");
     case OpenFailure::None:

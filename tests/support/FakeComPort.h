@@ -11,7 +11,7 @@ namespace testsupport {
 class FakeComPort : public platform::ComPort {
     Q_OBJECT
 public:
-    enum class OpenFailure { None, BadId, AlreadyOpen, InOutError, AccessDenied, Other };
+    enum class OpenFailure { None, BadId, AlreadyOpen, InOutError, AccessDenied, OpenFailed, Other };
 
     bool IsOpen() const override { return open; }
     int InBuffUsed() override { return static_cast<int>(input.size() - readPos); }
