@@ -299,6 +299,9 @@ void TMainForm::WriteFlash() {
     if (!fullyProgrammed) {
         // The progress bar stays where the programming stopped.
         LogLine(QStringLiteral("The card was not fully programmed."));
+        // A production script must not go on to report success for this card.
+        if (bScriptRunning)
+            bScriptAbort = 1;
         return;
     }
     LogLine(QStringLiteral("Done."));

@@ -281,8 +281,20 @@ TEST_F(WriteFlash, FailedProgrammingSaysSoInsteadOfDone) {
         EXPECT_EQ(LogLines().back(), "The card was not fully programmed.") << type;
         EXPECT_EQ(form->ProgressBar1->value(), 40) << "left where it stopped";
         EXPECT_EQ(form->bBusy, 0);
+        EXPECT_EQ(form->bScriptAbort, 0) << "outside a script nothing is left to abort";
         DestroyWindow();
     }
+    // Inside a script the run is marked aborted, so it cannot end as a success.
+    StartWindow();
+    ss->duringRequest = [this](int state) {
+        if (state == 12)
+            ss->AckReceived = false;
+    };
+    form->bScriptRunning = 1;
+    Run("KTR557", "KTR557", "APP");
+    EXPECT_EQ(form->bScriptAbort, 1);
+    form->bScriptRunning = 0;
+    DestroyWindow();
 }
 
 TEST_F(WriteFlash, TargetCardIdMustBeAnIntegerFrom0To14) {
