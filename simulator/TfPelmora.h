@@ -149,19 +149,41 @@ public:
     virtual void LogOutgoing(const char *text);
     virtual void AddMonitorLine(const char *text);
     virtual void AddMonitorLineAs(const char *text, int category);
+    int ClassifyMessage(const char *text);
+    std::size_t FormatMonitorLine(char *buffer, const char *text, std::size_t size);
     virtual void ClearMonitor();
     virtual void ArrangeMonitor();
     virtual void UpdateLogButton();
     virtual void RunUserButton(int n);
 
-    // Acquire sequence, monitor and logs: the handlers of their controls and menu items.
+    // Acquire sequence, monitor and logs: the handlers of their controls and menu items. A menu
+    // item's handler does what a click on the item does: it toggles the check and applies it.
     void bClickAcquireBrisken();
     void lbMessageMonitorPopup();
     void mMsgMonHideClick();
     void mClickBig();
-    void mMsgMonOptionClick();
+    void mMsgMonUpperCaseClick();
+    void mMsgMonTimeClick();
+    void mMsgMonTickCountClick();
+    void mMsgMonOutGoingMessagesClick();
+    void mMsgMonRfpMessagesClick();
+    void mMsgMonDgpsMessagesClick();
+    void mMsgMonLbMessagesClick();
+    void mMsgMonHolvanekMessagesClick();
+    void mMsgMonNonNmeaMessagesClick();
+    void mMsgMonOtherMessagesClick();
     void bClickLogMessages();
-    void mLogOptionClick();
+    void mLogDateClick();
+    void mLogTimeClick();
+    void mLogMsTickCountClick();
+    void mLogNmeaChecksumClick();
+    void mLogRfpMessagesClick();
+    void mLogDgpsMessagesClick();
+    void mLogLightBarMessagesClick();
+    void mLogHolvanekMessagesClick();
+    void mLogNonNmeaMessagesClick();
+    void mLogOtherMessagesClick();
+    void mLogPromptForFilenameClick();
     void mLogAppendToExistFileClick();
     void mLogOverWriteFileClick();
     void mLogSequenceFilenameClick();
@@ -392,6 +414,9 @@ private:
     std::vector<OptionItem> logOptions;
     std::vector<OptionItem> monitorOptions;
     static bool IsOptionChecked(const std::vector<OptionItem> &items, const char *key);
+    static QAction *OptionAction(const std::vector<OptionItem> &items, const char *key);
+    void mMsgMonOptionClick();
+    void mLogOptionClick();
     QAction *mLogAppendToFile = nullptr, *mLogOverWriteFile = nullptr;
     QAction *mLogSequenceFilename = nullptr, *mLogEraseFile = nullptr, *mLogViewFile = nullptr;
     QAction *mMsgMonUpperCase = nullptr;

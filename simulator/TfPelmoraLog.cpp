@@ -10,6 +10,7 @@
 #include "Dialogs.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -18,13 +19,24 @@
 #include <algorithm>
 #include <string_view>
 
+namespace {
+
+// The log's name as the boxes show it: "Pelmora.log" for the default ".\Pelmora.log".
+QString ShownLogName(const QString &name) {
+    return QDir::cleanPath(name);
+}
+
+} // namespace
+
 void TfPelmora::CreateLogParts() {
     messageLog = std::make_unique<MessageLog>();
     connect(bLogMessages, &QPushButton::clicked, this, &TfPelmora::bClickLogMessages);
     for (const OptionItem &item : logOptions)
         connect(item.action, &QAction::triggered, this, &TfPelmora::mLogOptionClick);
-    connect(mLogAppendToFile, &QAction::triggered, this, &TfPelmora::mLogAppendToExistFileClick);
-    connect(mLogOverWriteFile, &QAction::triggered, this, &TfPelmora::mLogOverWriteFileClick);
+    // The two items are a radio group: whichever was clicked, the overwrite check decides.
+    for (QAction *item : {mLogAppendToFile, mLogOverWriteFile})
+        connect(item, &QAction::triggered, this,
+                [this] { messageLog->Options().overWriteFile = mLogOverWriteFile->isChecked(); });
 
     QMenu *menu = findChild<QMenu *>("mLoggingOptions");
     menu->addSeparator();
@@ -117,7 +129,7 @@ void TfPelmora::PromptForLogFile() {
     request.caption = "Open";
     request.directory = ini.ReadString("LogFilePath", ".");
     request.fileName = ini.ReadString("LogFileFileName", QString());
-    request.filter = "Log Files (*.log);;All files (*.*)";
+    request.filter = "Log Files (*.log)|*.log|All files (*.*)|*.*";
     request.filterIndex = ini.ReadInteger("LogFileFilterIndex", 2);
     request.mayCreate = true;
     request.windowRect = &logDialogRect;
@@ -149,12 +161,45 @@ void TfPelmora::mLogOptionClick() {
     UpdateLogButton();
 }
 
-void TfPelmora::mLogAppendToExistFileClick() {
-    messageLog->Options().overWriteFile = mLogOverWriteFile->isChecked();
+// Each item's handler clicks it: the check toggles and the log follows it.
+void TfPelmora::mLogDateClick() {
+    OptionAction(logOptions, "LogDate")->trigger();
 }
-
+void TfPelmora::mLogTimeClick() {
+    OptionAction(logOptions, "LogTime")->trigger();
+}
+void TfPelmora::mLogMsTickCountClick() {
+    OptionAction(logOptions, "LogMsTickCount")->trigger();
+}
+void TfPelmora::mLogNmeaChecksumClick() {
+    OptionAction(logOptions, "LogNmeaChecksum")->trigger();
+}
+void TfPelmora::mLogRfpMessagesClick() {
+    OptionAction(logOptions, "LogRfpMessages")->trigger();
+}
+void TfPelmora::mLogDgpsMessagesClick() {
+    OptionAction(logOptions, "LogDgpsMessages")->trigger();
+}
+void TfPelmora::mLogLightBarMessagesClick() {
+    OptionAction(logOptions, "LogLightBarMessages")->trigger();
+}
+void TfPelmora::mLogHolvanekMessagesClick() {
+    OptionAction(logOptions, "LogHolvanekMessages")->trigger();
+}
+void TfPelmora::mLogNonNmeaMessagesClick() {
+    OptionAction(logOptions, "LogNonNmeaMessages")->trigger();
+}
+void TfPelmora::mLogOtherMessagesClick() {
+    OptionAction(logOptions, "LogOtherMessages")->trigger();
+}
+void TfPelmora::mLogPromptForFilenameClick() {
+    OptionAction(logOptions, "LogPromptForFilename")->trigger();
+}
+void TfPelmora::mLogAppendToExistFileClick() {
+    mLogAppendToFile->trigger();
+}
 void TfPelmora::mLogOverWriteFileClick() {
-    messageLog->Options().overWriteFile = mLogOverWriteFile->isChecked();
+    mLogOverWriteFile->trigger();
 }
 
 void TfPelmora::mLogSequenceFilenameClick() {
@@ -173,7 +218,7 @@ void TfPelmora::mLogSequenceFilenameClick() {
 }
 
 void TfPelmora::mLogEraseFileClick() {
-    const QString name = messageLog->FileNameNoPrompt();
+    const QString name = ShownLogName(messageLog->FileNameNoPrompt());
     switch (messageLog->CheckErase()) {
     case MessageLog::EraseCheck::Missing:
         platform::ShowMessage(QString("%1 does not exist").arg(name), "File Not Found");
@@ -191,7 +236,7 @@ void TfPelmora::mLogEraseFileClick() {
 }
 
 void TfPelmora::mLogViewFileClick() {
-    const QString name = messageLog->FileNameNoPrompt();
+    const QString name = ShownLogName(messageLog->FileNameNoPrompt());
     if (!QFileInfo::exists(name)) {
         platform::ShowMessage(QString("%1 does not exist").arg(name), "File Not Found");
         return;

@@ -56,22 +56,32 @@ void TfPelmora::CreateMonitorParts() {
     monitorGeometry.sendLineFromBottom = pMessageMonitorPanel->height() - cbSendData->y();
     monitorGeometry.windowHeight = height();
 
+    // A click has toggled the item by the time these run; they apply its check.
     for (const OptionItem &item : monitorOptions) {
         const std::string_view key = item.key;
         if (key == "HideMessageMonitor")
-            connect(item.action, &QAction::triggered, this, &TfPelmora::mMsgMonHideClick);
+            connect(item.action, &QAction::triggered, this, [this] {
+                const int auxLeft = pAuxPanel->x();
+                ArrangeMonitor();
+                pAuxPanel->move(auxLeft, pAuxPanel->y());
+            });
         else if (key == "MessageMonitorBig")
-            connect(item.action, &QAction::triggered, this, &TfPelmora::mClickBig);
+            connect(item.action, &QAction::triggered, this, &TfPelmora::ArrangeMonitor);
         else if (key != "MessageMonitorUpperCase") // the send line reads that one as it goes
             connect(item.action, &QAction::triggered, this, &TfPelmora::mMsgMonOptionClick);
     }
 }
 
-bool TfPelmora::IsOptionChecked(const std::vector<OptionItem> &items, const char *key) {
+QAction *TfPelmora::OptionAction(const std::vector<OptionItem> &items, const char *key) {
     for (const OptionItem &item : items)
         if (std::string_view(key) == item.key)
-            return item.action->isChecked();
-    return false;
+            return item.action;
+    return nullptr;
+}
+
+bool TfPelmora::IsOptionChecked(const std::vector<OptionItem> &items, const char *key) {
+    const QAction *action = OptionAction(items, key);
+    return action != nullptr && action->isChecked();
 }
 
 void TfPelmora::CopyMonitorOptions() {
@@ -89,7 +99,7 @@ void TfPelmora::CopyMonitorOptions() {
 }
 
 void TfPelmora::AddMonitorLine(const char *text) {
-    AddMonitorLineAs(text, static_cast<int>(messageMonitor->Classify(text)));
+    AddMonitorLineAs(text, ClassifyMessage(text));
 }
 
 void TfPelmora::AddMonitorLineAs(const char *text, int category) {
@@ -100,6 +110,14 @@ void TfPelmora::AddMonitorLineAs(const char *text, int category) {
         lbMessageMonitor->viewport()->setUpdatesEnabled(false);
         monitorRefresh->start();
     }
+}
+
+int TfPelmora::ClassifyMessage(const char *text) {
+    return static_cast<int>(messageMonitor->Classify(text));
+}
+
+std::size_t TfPelmora::FormatMonitorLine(char *buffer, const char *text, std::size_t size) {
+    return messageMonitor->FormatMonitorLine(buffer, text, size, lineTick);
 }
 
 void TfPelmora::ClearMonitor() {
@@ -127,18 +145,46 @@ void TfPelmora::ArrangeMonitor() {
     pMessageMonitorPanel->show();
 }
 
-void TfPelmora::mMsgMonHideClick() {
-    const int auxLeft = pAuxPanel->x();
-    ArrangeMonitor();
-    pAuxPanel->move(auxLeft, pAuxPanel->y());
-}
-
-void TfPelmora::mClickBig() {
-    ArrangeMonitor();
-}
-
 void TfPelmora::mMsgMonOptionClick() {
     CopyMonitorOptions();
+}
+
+// Each item's handler clicks it: the check toggles and the option follows it.
+void TfPelmora::mMsgMonHideClick() {
+    OptionAction(monitorOptions, "HideMessageMonitor")->trigger();
+}
+void TfPelmora::mClickBig() {
+    OptionAction(monitorOptions, "MessageMonitorBig")->trigger();
+}
+void TfPelmora::mMsgMonUpperCaseClick() {
+    OptionAction(monitorOptions, "MessageMonitorUpperCase")->trigger();
+}
+void TfPelmora::mMsgMonTimeClick() {
+    OptionAction(monitorOptions, "MsgMonTime")->trigger();
+}
+void TfPelmora::mMsgMonTickCountClick() {
+    OptionAction(monitorOptions, "MsgMonTickCount")->trigger();
+}
+void TfPelmora::mMsgMonOutGoingMessagesClick() {
+    OptionAction(monitorOptions, "MsgMonOutGoingMessages")->trigger();
+}
+void TfPelmora::mMsgMonRfpMessagesClick() {
+    OptionAction(monitorOptions, "MsgMonRfpMessages")->trigger();
+}
+void TfPelmora::mMsgMonDgpsMessagesClick() {
+    OptionAction(monitorOptions, "MsgMonDgpsMessages")->trigger();
+}
+void TfPelmora::mMsgMonLbMessagesClick() {
+    OptionAction(monitorOptions, "MsgMonLbMessages")->trigger();
+}
+void TfPelmora::mMsgMonHolvanekMessagesClick() {
+    OptionAction(monitorOptions, "MsgMonHolvanekMessages")->trigger();
+}
+void TfPelmora::mMsgMonNonNmeaMessagesClick() {
+    OptionAction(monitorOptions, "MsgMonNonNmeaMessages")->trigger();
+}
+void TfPelmora::mMsgMonOtherMessagesClick() {
+    OptionAction(monitorOptions, "MsgMonOtherMessages")->trigger();
 }
 
 void TfPelmora::lbMessageMonitorPopup() {

@@ -2,6 +2,7 @@
 // of them over a pseudo-terminal with the device stand-in on the far end.
 #include "AcquireSequence.h"
 #include "DeviceIdRequest.h"
+#include "MessageLog.h"
 #include "MessageMonitor.h"
 #include "SerialPort.h"
 #include "TfGraphicDisplay.h"
@@ -19,6 +20,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pelmoratest;
@@ -226,6 +228,7 @@ TEST_F(Traffic, APromptedLogFileIsUsedAsPicked) {
     Button("bLogMessages")->click(); // cancelled: logging, but to no file
     EXPECT_EQ(Button("bLogMessages")->text(), "Stop Log");
     EXPECT_EQ(asked.directory, QDir::currentPath()); // "." as the dialog opens it
+    EXPECT_EQ(asked.filter, "Log Files (*.log)|*.log|All files (*.*)|*.*");
     EXPECT_EQ(asked.filterIndex, 2);
     Deliver({"lost"}, 1);
     EXPECT_EQ(Label("lLogMessagesStatus"), "No log file chosen");
@@ -257,8 +260,9 @@ TEST_F(Traffic, SequenceEraseAndViewWorkOnTheLog) {
     window->mLogEraseFileClick();
     window->mLogViewFileClick();
     window->mLogSequenceFilenameClick();
-    EXPECT_EQ(boxes, (QStringList{"File Not Found: ./Pelmora.log does not exist",
-                                  "File Not Found: ./Pelmora.log does not exist",
+    // The default name ".\Pelmora.log" is shown as the file it names.
+    EXPECT_EQ(boxes, (QStringList{"File Not Found: Pelmora.log does not exist",
+                                  "File Not Found: Pelmora.log does not exist",
                                   "Rename Error: Unable to Rename Log Filename"}));
     EXPECT_TRUE(viewed.isEmpty());
 
@@ -276,8 +280,8 @@ TEST_F(Traffic, SequenceEraseAndViewWorkOnTheLog) {
     AnswerBoxes(platform::MessageResult::Yes);
     window->mLogEraseFileClick();
     EXPECT_FALSE(QFile::exists("Pelmora.log"));
-    EXPECT_EQ(boxes, (QStringList{"Erase File: Erasing ./Pelmora.log - Are you sure?",
-                                  "Erase File: Erasing ./Pelmora.log - Are you sure?"}));
+    EXPECT_EQ(boxes, (QStringList{"Erase File: Erasing Pelmora.log - Are you sure?",
+                                  "Erase File: Erasing Pelmora.log - Are you sure?"}));
     window.reset();
     EXPECT_TRUE(start.ReadIni().contains("LogSequenceFileIndex=10\n"));
 }
@@ -321,4 +325,74 @@ TEST(TrafficWithoutDevice, TheMonitorGrowsHidesAndShowsItsLegend) {
         window.AttachWindows({});
     }
     EXPECT_TRUE(start.ReadIni().contains("MsgMonColorsWindowLeft=50\nMsgMonColorsWindowTop=60\n"));
+}
+
+// Each option's handler does what a click on its item does: the check toggles and the monitor,
+// the panel or the log follows it, and a second call takes both back.
+TEST(TrafficWithoutDevice, EveryOptionHandlerTogglesItsItemAndApplies) {
+    StartDirectory start;
+    TfPelmora window;
+    using Applied = std::function<bool(TfPelmora &)>;
+    auto monitor = [](bool MonitorOptions::*option) {
+        return Applied([option](TfPelmora &w) { return w.Monitor().Options().*option; });
+    };
+    auto log = [](bool LogOptions::*option) {
+        return Applied([option](TfPelmora &w) { return w.Log().Options().*option; });
+    };
+    auto *panel = window.findChild<QWidget *>("pMessageMonitorPanel");
+    const int designedHeight = panel->height();
+    struct Case {
+        void (TfPelmora::*click)();
+        const char *item;
+        Applied applied; // empty: the check alone carries the option
+    };
+    const Case cases[] = {
+        {&TfPelmora::mClickBig, "mMsgMonBig",
+         [&](TfPelmora &) { return panel->height() == designedHeight + 120; }},
+        {&TfPelmora::mMsgMonHideClick, "mMsgMonHide", [&](TfPelmora &) { return panel->isHidden(); }},
+        {&TfPelmora::mMsgMonUpperCaseClick, "mMsgMonUpperCase", {}},
+        {&TfPelmora::mMsgMonTimeClick, "mMsgMonTime", monitor(&MonitorOptions::time)},
+        {&TfPelmora::mMsgMonTickCountClick, "mMsgMonTickCount", monitor(&MonitorOptions::tickCount)},
+        {&TfPelmora::mMsgMonOutGoingMessagesClick, "mMsgMonOutGoingMessages",
+         monitor(&MonitorOptions::outGoingMessages)},
+        {&TfPelmora::mMsgMonRfpMessagesClick, "mMsgMonRfpMessages", monitor(&MonitorOptions::rfpMessages)},
+        {&TfPelmora::mMsgMonDgpsMessagesClick, "mMsgMonDgpsMessages", monitor(&MonitorOptions::dgpsMessages)},
+        {&TfPelmora::mMsgMonLbMessagesClick, "mMsgMonLbMessages", monitor(&MonitorOptions::lbMessages)},
+        {&TfPelmora::mMsgMonHolvanekMessagesClick, "mMsgMonHolvanekMessages",
+         monitor(&MonitorOptions::holvanekMessages)},
+        {&TfPelmora::mMsgMonNonNmeaMessagesClick, "mMsgMonNonNmeaMessages",
+         monitor(&MonitorOptions::nonNmeaMessages)},
+        {&TfPelmora::mMsgMonOtherMessagesClick, "mMsgMonOtherMessages",
+         monitor(&MonitorOptions::otherMessages)},
+        {&TfPelmora::mLogDateClick, "mLogDate", log(&LogOptions::date)},
+        {&TfPelmora::mLogTimeClick, "mLogTime", log(&LogOptions::time)},
+        {&TfPelmora::mLogMsTickCountClick, "mLogMsTickCount", log(&LogOptions::msTickCount)},
+        {&TfPelmora::mLogNmeaChecksumClick, "mLogNmeaChecksum", log(&LogOptions::nmeaChecksum)},
+        {&TfPelmora::mLogRfpMessagesClick, "mLogRfpMessages", log(&LogOptions::rfpMessages)},
+        {&TfPelmora::mLogDgpsMessagesClick, "mLogDgpsMessages", log(&LogOptions::dgpsMessages)},
+        {&TfPelmora::mLogLightBarMessagesClick, "mLogLightBarMessages", log(&LogOptions::lightBarMessages)},
+        {&TfPelmora::mLogHolvanekMessagesClick, "mLogHolvanekMessages", log(&LogOptions::holvanekMessages)},
+        {&TfPelmora::mLogNonNmeaMessagesClick, "mLogNonNmeaMessages", log(&LogOptions::nonNmeaMessages)},
+        {&TfPelmora::mLogOtherMessagesClick, "mLogOtherMessages", log(&LogOptions::otherMessages)},
+        {&TfPelmora::mLogPromptForFilenameClick, "mLogPromptForFilename",
+         log(&LogOptions::promptForFilename)},
+    };
+    for (const Case &c : cases) {
+        QAction *item = window.findChild<QAction *>(c.item);
+        ASSERT_NE(item, nullptr) << c.item;
+        const bool before = item->isChecked();
+        for (const bool expected : {!before, before}) {
+            (window.*c.click)();
+            EXPECT_EQ(item->isChecked(), expected) << c.item;
+            if (c.applied)
+                EXPECT_EQ(c.applied(window), expected) << c.item;
+        }
+    }
+    // The file items are a radio group.
+    window.mLogOverWriteFileClick();
+    EXPECT_TRUE(window.Log().Options().overWriteFile);
+    EXPECT_FALSE(window.findChild<QAction *>("mLogAppendToFile")->isChecked());
+    window.mLogAppendToExistFileClick();
+    EXPECT_FALSE(window.Log().Options().overWriteFile);
+    EXPECT_FALSE(window.findChild<QAction *>("mLogOverWriteFile")->isChecked());
 }
