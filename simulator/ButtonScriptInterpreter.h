@@ -54,8 +54,8 @@ public:
     void MatchRawLine(std::string_view line);
     void CheckWaitTime();
 
-    // The file a script names: a name with a directory in it (either separator) as it stands,
-    // a bare name in the start directory.
+    // The file a script names: an absolute name exactly as it stands, a name with a directory in
+    // it (either separator) as it stands, a bare name in the start directory.
     static std::string MakeStartDirPath(std::string_view name, std::string_view startDirectory);
     static std::string_view SkipToSpace(std::string_view text);
     static std::string_view SkipSpaces(std::string_view text);

@@ -24,7 +24,7 @@ namespace {
 
 constexpr const char *kSectionFileSpecs = "FileSpecs";
 constexpr const char *kSendFileFilter =
-    "Text files (*.txt);;Hex Files (*.hex);;A90 Hex files (*.a90);;All files (*)";
+    "Text files (*.txt)|*.txt|Hex Files (*.hex)|*.hex|A90 Hex files (*.a90)|*.a90|All files (*.*)|*.*";
 // The key label of the running button, and of the others.
 constexpr const char *kTagRunning = "background-color: #000080; color: white;";
 constexpr const char *kTagIdle = "background-color: #ffffff; color: black;";

@@ -243,15 +243,20 @@ TEST_F(Script, FileCommands) {
     EXPECT_EQ(boxes[1].text.toStdString(), "Unable to open file - " + window.startDirectory + "/missing.hex");
 
     // The script waits while its file goes out; a cancelled dialog sends nothing.
-    QString chosen = QString::fromStdString(WriteFile("boot.a90", std::string(1000, 'h')));
-    platform::SetFileDialogHandler([&](const platform::FileDialogRequest &) { return chosen; });
+    QString chosen = QString::fromStdString(WriteFile("boot\\1.a90", std::string(1000, 'h')));
+    QString filter;
+    platform::SetFileDialogHandler([&](const platform::FileDialogRequest &request) {
+        filter = request.filter;
+        return chosen;
+    });
     Run({"~sendHexFile", "~msgsent", "~sendHexFile"});
     PollFor(40);
     EXPECT_TRUE(sender.IsSending());
     chosen.clear();
     PollToEnd();
-    EXPECT_EQ(window.written, std::string(1000, 'h'));
+    EXPECT_EQ(window.written, std::string(1000, 'h')); // the chosen name as it stands
     EXPECT_EQ(window.messages, std::vector<QString>{"sent"});
+    EXPECT_EQ(filter, "Binary Files|*.a90;*.hex");
 }
 
 TEST(MakeStartDirPath, BareNamesGoToTheStartDirectory) {
@@ -259,6 +264,7 @@ TEST(MakeStartDirPath, BareNamesGoToTheStartDirectory) {
         const char *name, *path;
     };
     for (const Case &c : {Case{"boot.hex", "/start/dir/boot.hex"}, Case{"/abs/Boot.HEX", "/abs/Boot.HEX"},
-                          Case{"sub/boot.hex", "sub/boot.hex"}, Case{"sub\\Boot.hex", "sub/Boot.hex"}})
+                          Case{"/abs/a\\b.hex", "/abs/a\\b.hex"}, Case{"sub/boot.hex", "sub/boot.hex"},
+                          Case{"sub\\Boot.hex", "sub/Boot.hex"}})
         EXPECT_EQ(ButtonScriptInterpreter::MakeStartDirPath(c.name, "/start/dir"), c.path) << c.name;
 }
