@@ -127,6 +127,11 @@ public:
     void CancelSendFile();
     void bClickSendFilePopup();
     void EditUserButton(int n, bool &handled);
+    // The user buttons' clicks and right clicks.
+    void bClickButton1(), bClickButton2(), bClickButton3(), bClickButton4(), bClickButton5(), bClickButton6(),
+        bClickButton7(), bClickButton8();
+    void bClickButton1Popup(), bClickButton2Popup(), bClickButton3Popup(), bClickButton4Popup(),
+        bClickButton5Popup(), bClickButton6Popup(), bClickButton7Popup(), bClickButton8Popup();
     void ShowButtonPanel();
     void HideButtonPanel();
     void DisableUserButtons();

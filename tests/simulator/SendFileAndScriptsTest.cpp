@@ -304,7 +304,7 @@ TEST_F(SendAndScripts, CancellingASendFreesTheButtonsAtOnce) {
     window->findChild<QAction *>("mButtonGroup1")->trigger();
     window->findChild<QAction *>("mShowScriptDetails")->trigger();
     DefineButton(0, "Send", "~d40\n~f long.txt\nnever");
-    window->RunUserButton(0);
+    Button("bButton1")->click();
     ASSERT_TRUE(PollUntil(*window, [&] { return !Text("lScriptDelayReport").isEmpty(); }));
     EXPECT_EQ(Text("lScriptDelayReport"), "  40ms");
     EXPECT_EQ(Text("lScriptLineReport"), "~d40");
