@@ -55,6 +55,9 @@ void TfPelmora::ConnectScriptControls() {
     connect(bCancelFile, &QPushButton::clicked, this, &TfPelmora::bClickCancelFile);
     connect(bCancelButtonScript, &QPushButton::clicked, this, &TfPelmora::bClickCancelButtonScript);
     connect(mShowScriptDetails, &QAction::triggered, this, &TfPelmora::mClickShowScriptDetails);
+    // Script lines, their messages and file names show as written, never as markup.
+    for (QLabel *label : {lScriptLineReport, lScriptMessageReport, lSendFilePB, lSendFileInfoPB})
+        label->setTextFormat(Qt::PlainText);
     using Handler = void (TfPelmora::*)();
     constexpr std::array<Handler, 8> clicks{&TfPelmora::bClickButton1, &TfPelmora::bClickButton2,
                                             &TfPelmora::bClickButton3, &TfPelmora::bClickButton4,

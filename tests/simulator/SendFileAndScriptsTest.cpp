@@ -303,11 +303,14 @@ TEST_F(SendAndScripts, CancellingASendFreesTheButtonsAtOnce) {
     // Cancel Button during a script's send ends the send, and then the script.
     window->findChild<QAction *>("mButtonGroup1")->trigger();
     window->findChild<QAction *>("mShowScriptDetails")->trigger();
-    DefineButton(0, "Send", "~d40\n~f long.txt\nnever");
+    DefineButton(0, "Send", "~msg<b>%s</b>\n~d40\n~f long.txt\nnever");
     Button("bButton1")->click();
     ASSERT_TRUE(PollUntil(*window, [&] { return !Text("lScriptDelayReport").isEmpty(); }));
     EXPECT_EQ(Text("lScriptDelayReport"), "  40ms");
     EXPECT_EQ(Text("lScriptLineReport"), "~d40");
+    EXPECT_EQ(Text("lScriptMessageReport"), "<b>%s</b>");
+    for (const char *label : {"lScriptLineReport", "lScriptMessageReport", "lSendFilePB"})
+        EXPECT_EQ(window->findChild<QLabel *>(label)->textFormat(), Qt::PlainText) << label;
     ASSERT_TRUE(PollUntil(*window, [&] { return Sending(); }));
     Button("bCancelButtonScript")->click();
     EXPECT_FALSE(Sending());
