@@ -59,81 +59,26 @@ void TfPelmora::ConnectScriptControls() {
     for (QLabel *label : {lScriptLineReport, lScriptMessageReport, lSendFilePB, lSendFileInfoPB})
         label->setTextFormat(Qt::PlainText);
     using Handler = void (TfPelmora::*)();
+    using PopupHandler = void (TfPelmora::*)(bool &);
     constexpr std::array<Handler, 8> clicks{&TfPelmora::bClickButton1, &TfPelmora::bClickButton2,
                                             &TfPelmora::bClickButton3, &TfPelmora::bClickButton4,
                                             &TfPelmora::bClickButton5, &TfPelmora::bClickButton6,
                                             &TfPelmora::bClickButton7, &TfPelmora::bClickButton8};
-    constexpr std::array<Handler, 8> popups{&TfPelmora::bClickButton1Popup, &TfPelmora::bClickButton2Popup,
-                                            &TfPelmora::bClickButton3Popup, &TfPelmora::bClickButton4Popup,
-                                            &TfPelmora::bClickButton5Popup, &TfPelmora::bClickButton6Popup,
-                                            &TfPelmora::bClickButton7Popup, &TfPelmora::bClickButton8Popup};
+    constexpr std::array<PopupHandler, 8> popups{
+        &TfPelmora::bClickButton1Popup, &TfPelmora::bClickButton2Popup, &TfPelmora::bClickButton3Popup,
+        &TfPelmora::bClickButton4Popup, &TfPelmora::bClickButton5Popup, &TfPelmora::bClickButton6Popup,
+        &TfPelmora::bClickButton7Popup, &TfPelmora::bClickButton8Popup};
     for (int i = 0; i < 8; ++i) {
         lButtonTag[i]->setStyleSheet(kTagIdle);
         lButtonTag[i]->setAlignment(Qt::AlignCenter);
         connect(bButton[i], &QPushButton::clicked, this, clicks[i]);
         // A right click edits the button instead of opening a context menu.
         bButton[i]->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(bButton[i], &QWidget::customContextMenuRequested, this, popups[i]);
+        connect(bButton[i], &QWidget::customContextMenuRequested, this, [this, popup = popups[i]] {
+            bool handled = false;
+            (this->*popup)(handled);
+        });
     }
-}
-
-// User buttons 1 to 8 of the shown group: a click runs the script, a right click edits it.
-void TfPelmora::bClickButton1() {
-    RunUserButton(0);
-}
-void TfPelmora::bClickButton2() {
-    RunUserButton(1);
-}
-void TfPelmora::bClickButton3() {
-    RunUserButton(2);
-}
-void TfPelmora::bClickButton4() {
-    RunUserButton(3);
-}
-void TfPelmora::bClickButton5() {
-    RunUserButton(4);
-}
-void TfPelmora::bClickButton6() {
-    RunUserButton(5);
-}
-void TfPelmora::bClickButton7() {
-    RunUserButton(6);
-}
-void TfPelmora::bClickButton8() {
-    RunUserButton(7);
-}
-
-namespace {
-// The right-click handlers report the click as handled: no context menu follows.
-void EditButton(TfPelmora &window, int n) {
-    bool handled = false;
-    window.EditUserButton(n, handled);
-}
-} // namespace
-
-void TfPelmora::bClickButton1Popup() {
-    EditButton(*this, 0);
-}
-void TfPelmora::bClickButton2Popup() {
-    EditButton(*this, 1);
-}
-void TfPelmora::bClickButton3Popup() {
-    EditButton(*this, 2);
-}
-void TfPelmora::bClickButton4Popup() {
-    EditButton(*this, 3);
-}
-void TfPelmora::bClickButton5Popup() {
-    EditButton(*this, 4);
-}
-void TfPelmora::bClickButton6Popup() {
-    EditButton(*this, 5);
-}
-void TfPelmora::bClickButton7Popup() {
-    EditButton(*this, 6);
-}
-void TfPelmora::bClickButton8Popup() {
-    EditButton(*this, 7);
 }
 
 // File sending.
