@@ -140,9 +140,13 @@ void ButtonScriptInterpreter::Step() {
     }
     if (!timer.ElapsedOver(state.lastLineTime, kLineSpacingMs))
         return;
+    const std::string line = lines[static_cast<std::size_t>(state.lineIndex)];
+    // The port takes bytes faster than the line carries them: a new rate waits until those
+    // already written have left, or their rest would arrive garbled at the new rate.
+    if ((line.starts_with("~b") || line.starts_with("~SetHnBlBaud")) && host.TransmitPending())
+        return;
     state.lastLineTime = timer.Now();
     state.ClearWait();
-    const std::string line = lines[static_cast<std::size_t>(state.lineIndex)];
     if (host.ShowScriptDetails())
         host.ShowLineReport(QString::fromStdString(line));
     if (!RunLine(line))

@@ -29,6 +29,8 @@ public:
         // Sends, logs and shows one line; a text ending in "~" loses it and goes without CR LF.
         virtual void SendScriptLine(std::string &text) = 0;
         virtual void SetScriptBaudRate(std::int32_t baud) = 0;
+        // Whether bytes written to the open port are still on their way over the line.
+        virtual bool TransmitPending() const = 0;
         virtual void SetScriptRts(bool on) = 0;
         virtual bool ShowScriptDetails() const = 0;
         virtual void ShowDelayReport(std::uint32_t lengthMs, std::uint32_t passedMs) = 0;

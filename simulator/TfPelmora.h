@@ -259,6 +259,7 @@ private:
     void ShowSendFileProgress(int percent) override;
     void SendFileEnded() override;
     void SetScriptBaudRate(std::int32_t baud) override;
+    bool TransmitPending() const override;
     void SetScriptRts(bool on) override;
     bool ShowScriptDetails() const override;
     void ShowDelayReport(std::uint32_t lengthMs, std::uint32_t passedMs) override;

@@ -284,6 +284,10 @@ void TfPelmora::SetScriptBaudRate(std::int32_t baud) {
     UpdateCaption();
 }
 
+bool TfPelmora::TransmitPending() const {
+    return serialPort->IsOpen() && serialPort->GetTxBudget() != 0;
+}
+
 void TfPelmora::SetScriptRts(bool on) {
     if (on)
         serialPort->SetRts();

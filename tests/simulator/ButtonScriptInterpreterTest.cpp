@@ -22,6 +22,7 @@ public:
     QString delayReport;
     std::vector<QString> messages;
     std::string startDirectory, written;
+    bool transmitting = false;
 
     void SendScriptLine(std::string &text) override {
         const bool bare = text.ends_with('~');
@@ -31,6 +32,7 @@ public:
         sentTicks.push_back(platform::GetTickCount());
     }
     void SetScriptBaudRate(std::int32_t baud) override { bauds.push_back(baud); }
+    bool TransmitPending() const override { return transmitting; }
     void SetScriptRts(bool on) override { rts.push_back(on); }
     bool ShowScriptDetails() const override { return true; }
     void ShowDelayReport(std::uint32_t ms, std::uint32_t) override { delayReport = QString::number(ms); }
@@ -215,6 +217,24 @@ TEST_F(Script, PortCommandsAndTheBootLoaderVersion) {
         PollToEnd();
         EXPECT_EQ(window.bauds, std::vector<std::int32_t>{version13 ? 115200 : 38400});
     }
+}
+
+TEST_F(Script, ARateChangeWaitsForTheBytesStillOnTheLine) {
+    window.transmitting = true;
+    Run({"~b57600", "~SetHnBlBaud", "~msgdone"});
+    PollFor(200);
+    EXPECT_TRUE(window.bauds.empty());
+    window.transmitting = false;
+    PollToEnd();
+    EXPECT_EQ(window.bauds, (std::vector<std::int32_t>{57600, 38400}));
+    window.transmitting = true; // other lines go on meanwhile
+    Run({"line", "~d10", "~msgdone", "~b9600"});
+    PollFor(200);
+    EXPECT_EQ(window.sent, std::vector<std::string>{"line"});
+    EXPECT_EQ(window.messages, (std::vector<QString>{"done", "done"}));
+    EXPECT_EQ(window.bauds.size(), 2u);
+    window.transmitting = false;
+    PollToEnd();
 }
 
 TEST_F(Script, AMessageShowsItsTextAsWrittenAndOnlyItsFirstPercentFTakesTheFileName) {
