@@ -18,6 +18,8 @@ DesktopOpenHandler desktopOpenHandler;
 
 MessageResult RealMessageBox(const MessageRequest &request) {
     QMessageBox box;
+    // Shown as written: a text with "<" in it (a file name, a script's message) is never markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.text);
     box.setWindowTitle(request.caption.isEmpty() ? QApplication::applicationName() : request.caption);
     switch (request.icon) {

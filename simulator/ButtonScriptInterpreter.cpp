@@ -8,6 +8,7 @@
 #include "Dialogs.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <algorithm>
 #include <limits>
 
@@ -48,6 +49,8 @@ std::string_view ButtonScriptInterpreter::SkipSpaces(std::string_view text) {
 std::string ButtonScriptInterpreter::MakeStartDirPath(std::string_view name,
                                                       std::string_view startDirectory) {
     std::string path(name);
+    if (path.starts_with('/'))
+        return path; // as a chosen file is: a backslash in it belongs to a name
     std::replace(path.begin(), path.end(), '\\', '/');
     if (path.find('/') != std::string::npos)
         return path;
@@ -137,9 +140,13 @@ void ButtonScriptInterpreter::Step() {
     }
     if (!timer.ElapsedOver(state.lastLineTime, kLineSpacingMs))
         return;
+    const std::string line = lines[static_cast<std::size_t>(state.lineIndex)];
+    // The port takes bytes faster than the line carries them: a new rate waits until those
+    // already written have left, or their rest would arrive garbled at the new rate.
+    if ((line.starts_with("~b") || line.starts_with("~SetHnBlBaud")) && host.TransmitPending())
+        return;
     state.lastLineTime = timer.Now();
     state.ClearWait();
-    const std::string line = lines[static_cast<std::size_t>(state.lineIndex)];
     if (host.ShowScriptDetails())
         host.ShowLineReport(QString::fromStdString(line));
     if (!RunLine(line))
@@ -183,10 +190,10 @@ bool ButtonScriptInterpreter::RunCommand(std::string_view command, const std::st
         SetBaudRate(state.bootLoaderVersion13 ? 115200 : 38400);
     } else if (command.starts_with("sendHexFile")) {
         platform::FileDialogRequest odSelectHexFile;
-        odSelectHexFile.filter = "Binary Files (*.a90 *.hex)";
+        odSelectHexFile.filter = "Binary Files|*.a90;*.hex";
         const QString chosen = platform::ShowFileDialog(odSelectHexFile);
         if (!chosen.isEmpty())
-            SendFile(MakeStartDirPath(chosen.toStdString(), host.ScriptStartDirectory()));
+            SendFile(MakeStartDirPath(QFile::encodeName(chosen).toStdString(), host.ScriptStartDirectory()));
     } else if (command.starts_with("msg")) {
         host.ShowMessageReport(FromBytes(std::string_view(line).substr(4)));
     } else if (command.starts_with("nl")) {

@@ -29,6 +29,8 @@ public:
         // Sends, logs and shows one line; a text ending in "~" loses it and goes without CR LF.
         virtual void SendScriptLine(std::string &text) = 0;
         virtual void SetScriptBaudRate(std::int32_t baud) = 0;
+        // Whether bytes written to the open port are still on their way over the line.
+        virtual bool TransmitPending() const = 0;
         virtual void SetScriptRts(bool on) = 0;
         virtual bool ShowScriptDetails() const = 0;
         virtual void ShowDelayReport(std::uint32_t lengthMs, std::uint32_t passedMs) = 0;
@@ -54,8 +56,8 @@ public:
     void MatchRawLine(std::string_view line);
     void CheckWaitTime();
 
-    // The file a script names: a name with a directory in it (either separator) as it stands,
-    // a bare name in the start directory.
+    // The file a script names: an absolute name exactly as it stands, a name with a directory in
+    // it (either separator) as it stands, a bare name in the start directory.
     static std::string MakeStartDirPath(std::string_view name, std::string_view startDirectory);
     static std::string_view SkipToSpace(std::string_view text);
     static std::string_view SkipSpaces(std::string_view text);

@@ -5,7 +5,9 @@
 #include "Dialogs.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 FileSender::FileSender(FileSendState &sendState, Host &sendHost, const TickTimer &tickTimer)
     : state(sendState), host(sendHost), timer(tickTimer) {}
@@ -13,10 +15,20 @@ FileSender::FileSender(FileSendState &sendState, Host &sendHost, const TickTimer
 bool FileSender::Open(const std::string &path) {
     Close();
     fileName = path;
-    file.reset(std::fopen(path.c_str(), "rb"));
+    // Only a plain file is sent: a directory has nothing to send, and opening a pipe or a device
+    // could hold the program until something writes to it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
     struct stat info {};
-    if (file && (::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)))
-        file.reset(); // a directory opens for reading here, but has nothing to send
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return false;
+    }
+    file.reset(::fdopen(fd, "rb"));
+    if (!file)
+        ::close(fd);
     return file != nullptr;
 }
 

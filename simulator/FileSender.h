@@ -35,7 +35,7 @@ public:
     FileSender(FileSendState &state, Host &host, const TickTimer &timer);
 
     // Closes a file still open, then opens path for reading as bytes; the path becomes the
-    // send-file name whether or not it opens. A directory does not open.
+    // send-file name whether or not it opens. Only a plain file opens.
     bool Open(const std::string &path);
     void Close();
     bool IsOpen() const { return file != nullptr; }

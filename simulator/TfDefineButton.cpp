@@ -62,7 +62,10 @@ void TfDefineButton::SetButton(const QString &caption, const QStringList &lines)
 }
 
 QString TfDefineButton::GetCaption() const {
-    return ebButtonCaption->text();
+    // A pasted line break would split the caption's line in the settings file.
+    QString caption = ebButtonCaption->text();
+    caption.replace('\r', ' ').replace('\n', ' ');
+    return caption;
 }
 
 QStringList TfDefineButton::GetLines() const {

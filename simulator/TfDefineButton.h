@@ -17,6 +17,7 @@ public:
     explicit TfDefineButton(QWidget *parent = nullptr);
 
     void SetButton(const QString &caption, const QStringList &lines);
+    // The caption on one line.
     QString GetCaption() const;
     // The script's lines without the empty ones.
     QStringList GetLines() const;

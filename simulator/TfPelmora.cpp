@@ -197,7 +197,6 @@ void TfPelmora::BuildButtonPanel() {
         const QByteArray buttonName = "bButton" + QByteArray::number(i + 1);
         bButton[i] = MakeButton(pButtonPanel, buttonName.constData(), QString(),
                                 {column * 160 + 18, row * 30, 130, 26});
-        connect(bButton[i], &QPushButton::clicked, this, [this, i] { RunUserButton(i); });
     }
 }
 

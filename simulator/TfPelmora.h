@@ -127,6 +127,24 @@ public:
     void CancelSendFile();
     void bClickSendFilePopup();
     void EditUserButton(int n, bool &handled);
+    // User buttons 1 to 8 of the shown group: a click runs the script, a right click edits it and
+    // reports itself handled (no context menu follows).
+    void bClickButton1() { RunUserButton(0); }
+    void bClickButton2() { RunUserButton(1); }
+    void bClickButton3() { RunUserButton(2); }
+    void bClickButton4() { RunUserButton(3); }
+    void bClickButton5() { RunUserButton(4); }
+    void bClickButton6() { RunUserButton(5); }
+    void bClickButton7() { RunUserButton(6); }
+    void bClickButton8() { RunUserButton(7); }
+    void bClickButton1Popup(bool &handled) { EditUserButton(0, handled); }
+    void bClickButton2Popup(bool &handled) { EditUserButton(1, handled); }
+    void bClickButton3Popup(bool &handled) { EditUserButton(2, handled); }
+    void bClickButton4Popup(bool &handled) { EditUserButton(3, handled); }
+    void bClickButton5Popup(bool &handled) { EditUserButton(4, handled); }
+    void bClickButton6Popup(bool &handled) { EditUserButton(5, handled); }
+    void bClickButton7Popup(bool &handled) { EditUserButton(6, handled); }
+    void bClickButton8Popup(bool &handled) { EditUserButton(7, handled); }
     void ShowButtonPanel();
     void HideButtonPanel();
     void DisableUserButtons();
@@ -263,6 +281,7 @@ private:
     void ShowSendFileProgress(int percent) override;
     void SendFileEnded() override;
     void SetScriptBaudRate(std::int32_t baud) override;
+    bool TransmitPending() const override;
     void SetScriptRts(bool on) override;
     bool ShowScriptDetails() const override;
     void ShowDelayReport(std::uint32_t lengthMs, std::uint32_t passedMs) override;

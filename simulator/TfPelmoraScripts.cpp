@@ -24,7 +24,7 @@ namespace {
 
 constexpr const char *kSectionFileSpecs = "FileSpecs";
 constexpr const char *kSendFileFilter =
-    "Text files (*.txt);;Hex Files (*.hex);;A90 Hex files (*.a90);;All files (*)";
+    "Text files (*.txt)|*.txt|Hex Files (*.hex)|*.hex|A90 Hex files (*.a90)|*.a90|All files (*.*)|*.*";
 // The key label of the running button, and of the others.
 constexpr const char *kTagRunning = "background-color: #000080; color: white;";
 constexpr const char *kTagIdle = "background-color: #ffffff; color: black;";
@@ -55,14 +55,28 @@ void TfPelmora::ConnectScriptControls() {
     connect(bCancelFile, &QPushButton::clicked, this, &TfPelmora::bClickCancelFile);
     connect(bCancelButtonScript, &QPushButton::clicked, this, &TfPelmora::bClickCancelButtonScript);
     connect(mShowScriptDetails, &QAction::triggered, this, &TfPelmora::mClickShowScriptDetails);
+    // Script lines, their messages and file names show as written, never as markup.
+    for (QLabel *label : {lScriptLineReport, lScriptMessageReport, lSendFilePB, lSendFileInfoPB})
+        label->setTextFormat(Qt::PlainText);
+    using Handler = void (TfPelmora::*)();
+    using PopupHandler = void (TfPelmora::*)(bool &);
+    constexpr std::array<Handler, 8> clicks{&TfPelmora::bClickButton1, &TfPelmora::bClickButton2,
+                                            &TfPelmora::bClickButton3, &TfPelmora::bClickButton4,
+                                            &TfPelmora::bClickButton5, &TfPelmora::bClickButton6,
+                                            &TfPelmora::bClickButton7, &TfPelmora::bClickButton8};
+    constexpr std::array<PopupHandler, 8> popups{
+        &TfPelmora::bClickButton1Popup, &TfPelmora::bClickButton2Popup, &TfPelmora::bClickButton3Popup,
+        &TfPelmora::bClickButton4Popup, &TfPelmora::bClickButton5Popup, &TfPelmora::bClickButton6Popup,
+        &TfPelmora::bClickButton7Popup, &TfPelmora::bClickButton8Popup};
     for (int i = 0; i < 8; ++i) {
         lButtonTag[i]->setStyleSheet(kTagIdle);
         lButtonTag[i]->setAlignment(Qt::AlignCenter);
+        connect(bButton[i], &QPushButton::clicked, this, clicks[i]);
         // A right click edits the button instead of opening a context menu.
         bButton[i]->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(bButton[i], &QWidget::customContextMenuRequested, this, [this, i] {
+        connect(bButton[i], &QWidget::customContextMenuRequested, this, [this, popup = popups[i]] {
             bool handled = false;
-            EditUserButton(i, handled);
+            (this->*popup)(handled);
         });
     }
 }
@@ -268,6 +282,10 @@ void TfPelmora::SetScriptBaudRate(std::int32_t baud) {
     if (serialPort->IsOpen())
         serialPort->SetBaudRate(baud);
     UpdateCaption();
+}
+
+bool TfPelmora::TransmitPending() const {
+    return serialPort->IsOpen() && serialPort->GetTxBudget() != 0;
 }
 
 void TfPelmora::SetScriptRts(bool on) {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -57,4 +58,19 @@ TEST(Dialogs, OpenDialogStartsInAnExistingFolderAndShowsEachFilterOnce) {
     // Both letter cases match; "*.*" is every file.
     EXPECT_EQ(nameFilters, (QStringList{"All Hex Files (*.HEX, *.SHEX) (*.hex *.HEX *.shex *.SHEX)",
                                         "Hex Files (*.HEX) (*.hex *.HEX)", "All Files (*.*) (*)"}));
+}
+
+TEST(Dialogs, AMessageBoxShowsItsTextAsWritten) {
+    Qt::TextFormat format = Qt::RichText;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        format = box->textFormat();
+        shown = box->text();
+        box->accept();
+    });
+    ShowMessageBox({QStringLiteral("<b>Load</b> &lt;boot.hex&gt;?"), QStringLiteral("Pelmora")});
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, "<b>Load</b> &lt;boot.hex&gt;?");
 }

@@ -22,6 +22,7 @@ public:
     QString delayReport;
     std::vector<QString> messages;
     std::string startDirectory, written;
+    bool transmitting = false;
 
     void SendScriptLine(std::string &text) override {
         const bool bare = text.ends_with('~');
@@ -31,6 +32,7 @@ public:
         sentTicks.push_back(platform::GetTickCount());
     }
     void SetScriptBaudRate(std::int32_t baud) override { bauds.push_back(baud); }
+    bool TransmitPending() const override { return transmitting; }
     void SetScriptRts(bool on) override { rts.push_back(on); }
     bool ShowScriptDetails() const override { return true; }
     void ShowDelayReport(std::uint32_t ms, std::uint32_t) override { delayReport = QString::number(ms); }
@@ -217,6 +219,24 @@ TEST_F(Script, PortCommandsAndTheBootLoaderVersion) {
     }
 }
 
+TEST_F(Script, ARateChangeWaitsForTheBytesStillOnTheLine) {
+    window.transmitting = true;
+    Run({"~b57600", "~SetHnBlBaud", "~msgdone"});
+    PollFor(200);
+    EXPECT_TRUE(window.bauds.empty());
+    window.transmitting = false;
+    PollToEnd();
+    EXPECT_EQ(window.bauds, (std::vector<std::int32_t>{57600, 38400}));
+    window.transmitting = true; // other lines go on meanwhile
+    Run({"line", "~d10", "~msgdone", "~b9600"});
+    PollFor(200);
+    EXPECT_EQ(window.sent, std::vector<std::string>{"line"});
+    EXPECT_EQ(window.messages, (std::vector<QString>{"done", "done"}));
+    EXPECT_EQ(window.bauds.size(), 2u);
+    window.transmitting = false;
+    PollToEnd();
+}
+
 TEST_F(Script, AMessageShowsItsTextAsWrittenAndOnlyItsFirstPercentFTakesTheFileName) {
     const std::string path = WriteFile("Image.HEX", "S0\r\n");
     Run({"~f   Image.HEX", "~m Load %f? %s%s%n 100%", "~m 50% %f", "~m Go on %f", "never"});
@@ -243,15 +263,20 @@ TEST_F(Script, FileCommands) {
     EXPECT_EQ(boxes[1].text.toStdString(), "Unable to open file - " + window.startDirectory + "/missing.hex");
 
     // The script waits while its file goes out; a cancelled dialog sends nothing.
-    QString chosen = QString::fromStdString(WriteFile("boot.a90", std::string(1000, 'h')));
-    platform::SetFileDialogHandler([&](const platform::FileDialogRequest &) { return chosen; });
+    QString chosen = QString::fromStdString(WriteFile("boot\\1.a90", std::string(1000, 'h')));
+    QString filter;
+    platform::SetFileDialogHandler([&](const platform::FileDialogRequest &request) {
+        filter = request.filter;
+        return chosen;
+    });
     Run({"~sendHexFile", "~msgsent", "~sendHexFile"});
     PollFor(40);
     EXPECT_TRUE(sender.IsSending());
     chosen.clear();
     PollToEnd();
-    EXPECT_EQ(window.written, std::string(1000, 'h'));
+    EXPECT_EQ(window.written, std::string(1000, 'h')); // the chosen name as it stands
     EXPECT_EQ(window.messages, std::vector<QString>{"sent"});
+    EXPECT_EQ(filter, "Binary Files|*.a90;*.hex");
 }
 
 TEST(MakeStartDirPath, BareNamesGoToTheStartDirectory) {
@@ -259,6 +284,7 @@ TEST(MakeStartDirPath, BareNamesGoToTheStartDirectory) {
         const char *name, *path;
     };
     for (const Case &c : {Case{"boot.hex", "/start/dir/boot.hex"}, Case{"/abs/Boot.HEX", "/abs/Boot.HEX"},
-                          Case{"sub/boot.hex", "sub/boot.hex"}, Case{"sub\\Boot.hex", "sub/Boot.hex"}})
+                          Case{"/abs/a\\b.hex", "/abs/a\\b.hex"}, Case{"sub/boot.hex", "sub/boot.hex"},
+                          Case{"sub\\Boot.hex", "sub/Boot.hex"}})
         EXPECT_EQ(ButtonScriptInterpreter::MakeStartDirPath(c.name, "/start/dir"), c.path) << c.name;
 }

@@ -5,8 +5,11 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -152,6 +155,26 @@ TEST_F(Pump, AShortWriteKeepsTheRestForTheNextPoll) {
     PollToEnd();
     EXPECT_EQ(host.writes.front().size(), 30u);
     EXPECT_EQ(Written(), content);
+}
+
+TEST_F(Pump, OnlyAPlainFileOpens) {
+    const std::string fifo = dir.filePath("fifo").toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A writer is there, so a blocking open would not hang this test, only take the pipe.
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    StartSending("plain");
+    const std::string plain = sender.FileName();
+    struct Case {
+        std::string path;
+        bool opens;
+    };
+    for (const Case &c : {Case{plain, true}, Case{dir.path().toStdString(), false}, Case{fifo, false},
+                          Case{"/dev/zero", false}, Case{plain + ".missing", false}}) {
+        EXPECT_EQ(sender.Open(c.path), c.opens) << c.path;
+        EXPECT_EQ(sender.FileName(), c.path);
+    }
+    ::close(writer);
 }
 
 TEST(FileSenderPercent, StaysWithinZeroToHundredForAnySize) {

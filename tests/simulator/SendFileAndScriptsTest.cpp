@@ -137,6 +137,10 @@ TEST_F(SendAndScripts, AFileWithoutLineEndsArrivesUnchangedFromThePathAsChosen) 
     ASSERT_GT(chosenFile.size(), 299);
     Button("bSendFile")->click();
     ASSERT_EQ(fileDialogs.size(), 1u);
+    EXPECT_EQ(fileDialogs[0].caption, "Select file to Send");
+    EXPECT_EQ(
+        fileDialogs[0].filter,
+        "Text files (*.txt)|*.txt|Hex Files (*.hex)|*.hex|A90 Hex files (*.a90)|*.a90|All files (*.*)|*.*");
     EXPECT_EQ(fileDialogs[0].filterIndex, 4);
     EXPECT_EQ(Button("bSendFile")->text(), "Cancel File");
     EXPECT_EQ(Text("lSendFilePB"), "sending file   -   " + chosenFile);
@@ -167,9 +171,7 @@ TEST_F(SendAndScripts, ALineDelayedFileWaitsForTheDevicesOkReplies) {
     emit Button("bSendFile")->customContextMenuRequested({});
     ASSERT_EQ(window->GetSendFileLineDelayMs(), 5);
 
-    std::string content;
-    for (int i = 1; i <= 10; ++i)
-        content += "$PQVZS,TXT," + std::to_string(i) + ",LINE\r\n";
+    const std::string content = NumberedLines(10);
     chosenFile = WriteFile(QDir::current().filePath("lines.txt"), content);
     Button("bSendFile")->click();
     ASSERT_TRUE(PollUntil(*window, [&] { return device.Received().size() >= 4; }));
@@ -283,8 +285,8 @@ TEST_F(SendAndScripts, DefineButtonTakesOnlyWhatFitsAButton) {
     DefineButton(0, "Long", QString(600, 'x'));
     EXPECT_EQ(boxes.size(), 2u);
     EXPECT_EQ(window->ButtonScriptCaption(8), "Button 9"); // the dialog stayed open, nothing taken
-    DefineButton(0, "Fits", "\n\na\n\n" + QString(599, 'x') + "\n\n");
-    EXPECT_EQ(window->ButtonScriptCaption(8), "Fits");
+    DefineButton(0, "Fits\non one line", "\n\na\n\n" + QString(599, 'x') + "\n\n");
+    EXPECT_EQ(window->ButtonScriptCaption(8), "Fits on one line"); // a line break would split its ini line
     EXPECT_EQ(window->ButtonScriptLines(8), (QStringList{"a", QString(599, 'x')}));
 }
 
@@ -301,11 +303,14 @@ TEST_F(SendAndScripts, CancellingASendFreesTheButtonsAtOnce) {
     // Cancel Button during a script's send ends the send, and then the script.
     window->findChild<QAction *>("mButtonGroup1")->trigger();
     window->findChild<QAction *>("mShowScriptDetails")->trigger();
-    DefineButton(0, "Send", "~d40\n~f long.txt\nnever");
-    window->RunUserButton(0);
+    DefineButton(0, "Send", "~msg<b>%s</b>\n~d40\n~f long.txt\nnever");
+    Button("bButton1")->click();
     ASSERT_TRUE(PollUntil(*window, [&] { return !Text("lScriptDelayReport").isEmpty(); }));
     EXPECT_EQ(Text("lScriptDelayReport"), "  40ms");
     EXPECT_EQ(Text("lScriptLineReport"), "~d40");
+    EXPECT_EQ(Text("lScriptMessageReport"), "<b>%s</b>");
+    for (const char *label : {"lScriptLineReport", "lScriptMessageReport", "lSendFilePB"})
+        EXPECT_EQ(window->findChild<QLabel *>(label)->textFormat(), Qt::PlainText) << label;
     ASSERT_TRUE(PollUntil(*window, [&] { return Sending(); }));
     Button("bCancelButtonScript")->click();
     EXPECT_FALSE(Sending());
