@@ -659,9 +659,19 @@ TEST(TfPelmoraGraph, TheGraphWindowGetsAndReturnsItsSettings) {
         graph.hide();
         window.PollSerialPort();
         EXPECT_TRUE(button->isEnabled());
+
+        // Leaving the program with the graph recording writes what waits for its automatic save.
+        button->click();
+        graph.bClickAutoSave();
+        GraphSample sample{};
+        for (int i = 0; i < 5; ++i)
+            graph.StoreSample(sample);
+        window.close();
         window.AttachWindows({});
     }
+    EXPECT_EQ(FileContents(QDir::current().filePath("Pelmora001.txt")).count("\r\n"), 2 + 5);
     const QByteArray ini = start.ReadIni();
+    EXPECT_TRUE(ini.contains("DataSaveFileIndex=2\n"));
     EXPECT_TRUE(ini.contains("LinearGrid=1\n"));
     EXPECT_TRUE(ini.contains("BmpSaveFileIndex=9\n"));
     EXPECT_TRUE(ini.contains("RfpType=Holvanek\n"));
