@@ -240,8 +240,10 @@ void TfGraphicDisplay::AddSample(GraphSample &sample) {
 }
 
 void TfGraphicDisplay::StoreSample(GraphSample &sample, bool fromFile) {
-    sample.hld = holdStampPending ? 1 : 0;
-    holdStampPending = false;
+    if (!fromFile) {
+        sample.hld = holdStampPending ? 1 : 0;
+        holdStampPending = false;
+    }
     if (identityReceived && !loadedHold) {
         identityReceived = false;
         shownIdentities = receivedIdentities;

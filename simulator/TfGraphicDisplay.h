@@ -36,8 +36,8 @@ public:
     // Called on every tick of the main loop with the current sample; stamps the date, the time,
     // the hold mark and the plot rows of the sample it stores into the caller's record.
     void AddSample(GraphSample &sample);
-    // Into the ring; the file reader stores through here too, but its rows never start an
-    // automatic save.
+    // Into the ring; the file reader stores through here too, but its rows keep their own hold
+    // marks (a saved file loads back as it was saved) and never start an automatic save.
     void StoreSample(GraphSample &sample, bool fromFile = false);
     bool IsShown() const { return shown; }
     // The course window that "COG " shows and hides and that the redraw hands the course to.

@@ -362,6 +362,7 @@ TEST_F(Graph, LoadDataWhileHolding) {
     for (int i = 0; i < 5000; ++i) {
         GraphSample s{};
         s.latUMin = i;
+        s.hld = i == 10 ? 1 : 0;
         file.write(QByteArray::fromStdString(GraphDataFile::Row(s) + "\r\n"));
     }
     file.close();
@@ -376,6 +377,9 @@ TEST_F(Graph, LoadDataWhileHolding) {
     EXPECT_TRUE(graph.IsLoaded());
     EXPECT_EQ(graph.Ring().Count(), 4000);
     EXPECT_EQ(graph.Ring().At(3999).latUMin, 3999);
+    // The file's hold marks are its own.
+    EXPECT_EQ(graph.Ring().At(0).hld, 0);
+    EXPECT_EQ(graph.Ring().At(10).hld, 1);
     // The recording the file replaces is saved first and ends there; the file's rows are
     // no reason to save.
     EXPECT_EQ(Files("Pelmora*.txt"), QStringList{"Pelmora001.txt"});
@@ -393,6 +397,8 @@ TEST_F(Graph, LoadDataWhileHolding) {
     EXPECT_EQ(graph.Ring().Count(), 0);
     EXPECT_STREQ(graph.ShownIdentity(TfGraphicDisplay::Steering).identity, "Live");
     EXPECT_EQ(graph.windowTitle(), "Graphic Display of Incomming Data");
+    Sample(); // the first live sample after the hold carries its mark
+    EXPECT_EQ(graph.Ring().At(0).hld, 1);
 }
 
 TEST_F(Graph, LoadDataRefusesWhatItCannotRead) {
