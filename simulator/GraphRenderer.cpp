@@ -263,9 +263,12 @@ void GraphRenderer::DrawTraceBlock(QPainter &p, const GraphView &view, const Gra
 
 void GraphRenderer::DrawParameters(QPainter &p, const GraphView &view, const GraphSample &sample) const {
     const GraphLayout &g = view.layout;
+    // A rule under each of rows 1 to 11 (the last pixel row before the next row starts), and a
+    // dark one under row 7 across the parameters.
+    const auto under = [&](int row) { return g.RowY(row + 1) - 1; };
     for (int k = 1; k <= 11; ++k)
-        Line(p, kRule, 0, g.RowY(k) - 1, g.width, g.RowY(k) - 1);
-    Line(p, kFrame, kDividers[1], g.RowY(8) - 1, g.width, g.RowY(8) - 1);
+        Line(p, kRule, 0, under(k), g.width, under(k));
+    Line(p, kFrame, kDividers[1], under(7), g.width, under(7));
     for (const int x : kDividers)
         Line(p, kFrame, x, g.PanelTop() + 2, x, g.height);
     const auto parameters = GraphStatusText::Parameters(sample);

@@ -131,17 +131,18 @@ void TfGraphicDisplay::BuildForm() {
         new ClickArea(
             pbGraphicDisplay, kTraceAreas[i], QRect(154, layout.RowY(2 * i) - 2, 227, 18),
             [this, i](QMouseEvent *e) { TraceAreaMouseDown(i, e->button(), e->globalPosition().toPoint()); });
-    for (int d = 0; d < 3; ++d)
+    using MouseHandler = void (TfGraphicDisplay::*)(Qt::MouseButton);
+    const std::array<std::pair<MouseHandler, MouseHandler>, 3> deviceHandlers{
+        {{&TfGraphicDisplay::mdHolvanekSerNum, &TfGraphicDisplay::muHolvanekSerNum},
+         {&TfGraphicDisplay::mdLbSerNum, &TfGraphicDisplay::muLbSerNum},
+         {&TfGraphicDisplay::mdDgpsSerNum, &TfGraphicDisplay::muDgpsSerNum}}};
+    for (int d = 0; d < 3; ++d) {
+        const auto [down, up] = deviceHandlers[static_cast<std::size_t>(d)];
         new ClickArea(
             pbGraphicDisplay, kDeviceAreas[d], QRect(0, layout.RowY(9 + d) - 2, 154, 18),
-            [this, d](QMouseEvent *e) {
-                if (e->button() == Qt::LeftButton)
-                    SerNumMouseDown(static_cast<IdentityIndex>(d));
-            },
-            [this](QMouseEvent *e) {
-                if (e->button() == Qt::LeftButton)
-                    SerNumMouseUp();
-            });
+            [this, down](QMouseEvent *e) { (this->*down)(e->button()); },
+            [this, up](QMouseEvent *e) { (this->*up)(e->button()); });
+    }
 
     // Only shows where the picture stands in the ring; the user never moves it.
     sbGraphTime = new QScrollBar(Qt::Horizontal, this);
@@ -239,8 +240,10 @@ void TfGraphicDisplay::AddSample(GraphSample &sample) {
 }
 
 void TfGraphicDisplay::StoreSample(GraphSample &sample, bool fromFile) {
-    sample.hld = holdStampPending ? 1 : 0;
-    holdStampPending = false;
+    if (!fromFile) {
+        sample.hld = holdStampPending ? 1 : 0;
+        holdStampPending = false;
+    }
     if (identityReceived && !loadedHold) {
         identityReceived = false;
         shownIdentities = receivedIdentities;
@@ -359,14 +362,42 @@ void TfGraphicDisplay::pbGraphicDisplayClick(const QPoint &at) {
     Redraw(newestShown);
 }
 
-void TfGraphicDisplay::SerNumMouseDown(IdentityIndex which) {
+void TfGraphicDisplay::ShowSerialNumber(IdentityIndex which, Qt::MouseButton button) {
+    if (button != Qt::LeftButton)
+        return;
     serialNumberShown[which] = true;
     Redraw(newestShown);
 }
 
-void TfGraphicDisplay::SerNumMouseUp() {
+void TfGraphicDisplay::HideSerialNumbers(Qt::MouseButton button) {
+    if (button != Qt::LeftButton)
+        return;
     serialNumberShown.fill(false);
     Redraw(newestShown);
+}
+
+void TfGraphicDisplay::mdHolvanekSerNum(Qt::MouseButton button) {
+    ShowSerialNumber(Steering, button);
+}
+
+void TfGraphicDisplay::mdLbSerNum(Qt::MouseButton button) {
+    ShowSerialNumber(LightBar, button);
+}
+
+void TfGraphicDisplay::mdDgpsSerNum(Qt::MouseButton button) {
+    ShowSerialNumber(Dgps, button);
+}
+
+void TfGraphicDisplay::muHolvanekSerNum(Qt::MouseButton button) {
+    HideSerialNumbers(button);
+}
+
+void TfGraphicDisplay::muLbSerNum(Qt::MouseButton button) {
+    HideSerialNumbers(button);
+}
+
+void TfGraphicDisplay::muDgpsSerNum(Qt::MouseButton button) {
+    HideSerialNumbers(button);
 }
 
 void TfGraphicDisplay::bClickCogDisplay() {
@@ -430,14 +461,18 @@ void TfGraphicDisplay::SaveSinceAutoSaveStart() {
     NoteDataFileResult(WriteDataFile(ring.WriteIndex(), count));
 }
 
+// Automatic saving ends with the recording it saves, and the button and label say so.
+void TfGraphicDisplay::StopAutoSave() {
+    autoSave = false;
+    bAutoSave->setText("&Auto Save On");
+    lAutoSave->hide();
+}
+
 void TfGraphicDisplay::bClickClear() {
     layout = ComputeLayout(kPictureWidth, kPictureHeight);
     ring.Clear();
     loaded = false;
-    // Clearing stops automatic saving, and the button and label say so.
-    autoSave = false;
-    bAutoSave->setText("&Auto Save On");
-    lAutoSave->hide();
+    StopAutoSave();
     const bool wasPaused = paused;
     paused = false;
     Redraw(0);
@@ -526,11 +561,11 @@ void TfGraphicDisplay::bClickLoadData() {
     if (!hold)
         return; // the rows of a file would be overwritten by the next live sample
     loaded = false;
-    platform::FileDialogRequest request;
-    request.caption = QStringLiteral("Load Data");
-    request.directory = startDirectory;
-    request.filter = QStringLiteral("Data files (*.txt);;All files (*.*)");
-    const QString name = platform::ShowFileDialog(request);
+    platform::FileDialogRequest odLoadData;
+    odLoadData.caption = QStringLiteral("Load Data");
+    odLoadData.directory = startDirectory;
+    odLoadData.filter = QStringLiteral("Data files (*.txt)|*.txt|All files (*.*)|*.*");
+    const QString name = platform::ShowFileDialog(odLoadData);
     if (name.isEmpty()) {
         UpdateCaption();
         return;
@@ -548,6 +583,12 @@ void TfGraphicDisplay::bClickLoadData() {
     if (version == 0) {
         platform::ShowMessageBox({"File Format Error - " + name, "File Error"});
         return;
+    }
+    if (autoSave) {
+        // The file's rows take the recording's place: what it holds beyond the last automatic
+        // save is written first, as closing the window writes it.
+        SaveSinceAutoSaveStart();
+        StopAutoSave();
     }
     loaded = true;
     shownIdentities = {};

@@ -36,8 +36,8 @@ public:
     // Called on every tick of the main loop with the current sample; stamps the date, the time,
     // the hold mark and the plot rows of the sample it stores into the caller's record.
     void AddSample(GraphSample &sample);
-    // Into the ring; the file reader stores through here too, but its rows never start an
-    // automatic save.
+    // Into the ring; the file reader stores through here too, but its rows keep their own hold
+    // marks (a saved file loads back as it was saved) and never start an automatic save.
     void StoreSample(GraphSample &sample, bool fromFile = false);
     bool IsShown() const { return shown; }
     // The course window that "COG " shows and hides and that the redraw hands the course to.
@@ -82,9 +82,14 @@ public:
     void cmScaleSubitemClicked(int step);
     // A left click in the plot places the cursor.
     void pbGraphicDisplayClick(const QPoint &at);
-    // Holding the left button on a device's area shows its serial number.
-    void SerNumMouseDown(IdentityIndex which);
-    void SerNumMouseUp();
+    // Holding the left button on a device's area shows its serial number instead of its
+    // identity and version; letting go of it shows them again.
+    void mdHolvanekSerNum(Qt::MouseButton button = Qt::LeftButton);
+    void mdLbSerNum(Qt::MouseButton button = Qt::LeftButton);
+    void mdDgpsSerNum(Qt::MouseButton button = Qt::LeftButton);
+    void muHolvanekSerNum(Qt::MouseButton button = Qt::LeftButton);
+    void muLbSerNum(Qt::MouseButton button = Qt::LeftButton);
+    void muDgpsSerNum(Qt::MouseButton button = Qt::LeftButton);
 
     void Redraw(int newest);
     void UpdateCaption();
@@ -114,9 +119,12 @@ private:
     GraphView View() const;
     void RecomputePlotFields();
     void SaveSinceAutoSaveStart();
+    void StopAutoSave();
     // Automatic writes cannot ask the user; their failures stay visible in the window.
     void NoteDataFileResult(const std::optional<NumberedFileResult> &result);
     void UpdateGridCaptions();
+    void ShowSerialNumber(IdentityIndex which, Qt::MouseButton button);
+    void HideSerialNumbers(Qt::MouseButton button);
 
     SampleRing ring;
     TraceTable traces;

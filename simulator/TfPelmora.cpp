@@ -709,8 +709,12 @@ void TfPelmora::TakeBackGraphSettings() {
 }
 
 void TfPelmora::FormClose() {
-    if (windows.graphicDisplay && !bGraphicDisplay->isEnabled() && windows.graphicDisplay->IsShown())
+    if (windows.graphicDisplay && !bGraphicDisplay->isEnabled() && windows.graphicDisplay->IsShown()) {
+        // Closed as its Close button closes it, so samples waiting for their automatic save are
+        // written, and the data file index taken back counts that file.
+        windows.graphicDisplay->close();
         TakeBackGraphSettings();
+    }
     // The stored positions come from the windows themselves.
     if (windows.positionDeviation)
         positionDeviationPos = windows.positionDeviation->pos();

@@ -6,9 +6,11 @@
 #include "Dialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -28,7 +30,10 @@ protected:
             messages.push_back(r.text + " | " + r.caption);
             return platform::MessageResult::Ok;
         });
-        platform::SetFileDialogHandler([this](const platform::FileDialogRequest &) { return chosenFile; });
+        platform::SetFileDialogHandler([this](const platform::FileDialogRequest &r) {
+            dialogFilter = r.filter;
+            return chosenFile;
+        });
     }
     void TearDown() override {
         platform::SetMessageHandler({});
@@ -66,6 +71,7 @@ protected:
     bool portOpen = true;
     std::vector<QString> messages;
     QString chosenFile;
+    QString dialogFilter;
     TfGraphicDisplay graph; // after the clock: its sample timer starts on it
 };
 
@@ -253,6 +259,49 @@ TEST_F(Graph, PictureGridsTraceSymbolAndCursor) {
         Sample(s);
     EXPECT_FALSE(graph.findChild<QScrollBar *>("sbGraphTime")->isHidden());
     EXPECT_EQ(Pixel(381, g.RowY(3) + 6), QColor(0, 0, 0x80));
+    // A light rule under each of rows 1 to 11, none under row 0; a dark one under row 7 from 381.
+    const QColor rule(0xEA, 0xED, 0xFC);
+    for (int row = 0; row <= 11; ++row)
+        EXPECT_EQ(Pixel(4, g.RowY(row + 1) - 1), row == 0 ? kBackground : rule) << row;
+    EXPECT_EQ(Pixel(383, g.RowY(8) - 1), QColor(0, 0, 0x80));
+    EXPECT_EQ(Pixel(379, g.RowY(8) - 1), rule);
+}
+
+TEST_F(Graph, HoldingADeviceAreaShowsItsSerialNumberInstead) {
+    DeviceIdentity &steering = graph.ReceivedIdentity(TfGraphicDisplay::Steering);
+    std::strcpy(steering.identity, "Holvanek SC");
+    std::strcpy(steering.version, "1.05");
+    std::strcpy(steering.serialNumber, "SC42");
+    graph.SetIdentityReceived();
+    graph.show();
+    Sample();
+    const QImage normal = graph.Picture().copy();
+    // What the panel shows while the button is held: the serial number line and no version.
+    DeviceIdentitySet serialOnly{};
+    std::strcpy(serialOnly[TfGraphicDisplay::Steering].identity, "ser num=SC42");
+    QImage expected(normal.size(), normal.format());
+    GraphRenderer().Draw(expected, {graph.Ring(), graph.Traces(), graph.Layout(), serialOnly},
+                         graph.Ring().Newest());
+
+    auto *area = graph.findChild<QWidget *>("sHolvanekSerNum");
+    ASSERT_NE(area, nullptr);
+    const auto mouse = [&](QEvent::Type type, Qt::MouseButton button) {
+        const QPointF at(5, 5);
+        QMouseEvent event(type, at, area->mapToGlobal(at), button,
+                          type == QEvent::MouseButtonPress ? button : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(area, &event);
+    };
+    mouse(QEvent::MouseButtonPress, Qt::RightButton);
+    EXPECT_EQ(graph.Picture(), normal);
+    mouse(QEvent::MouseButtonRelease, Qt::RightButton);
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton);
+    EXPECT_EQ(graph.Picture(), expected);
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton);
+    EXPECT_EQ(graph.Picture(), normal);
+    graph.mdHolvanekSerNum();
+    EXPECT_EQ(graph.Picture(), expected);
+    graph.muDgpsSerNum(); // any release clears all three
+    EXPECT_EQ(graph.Picture(), normal);
 }
 
 TEST_F(Graph, SaveDataTakesTheNextFreeNumber) {
@@ -313,19 +362,30 @@ TEST_F(Graph, LoadDataWhileHolding) {
     for (int i = 0; i < 5000; ++i) {
         GraphSample s{};
         s.latUMin = i;
+        s.hld = i == 10 ? 1 : 0;
         file.write(QByteArray::fromStdString(GraphDataFile::Row(s) + "\r\n"));
     }
     file.close();
     graph.show();
     chosenFile = file.fileName();
     EXPECT_FALSE(Button("bLoadData")->isEnabled());
-    graph.bClickAutoSave(); // a ring filled by a file is no reason to save
+    graph.bClickAutoSave();
+    Store(3, 100);
     graph.bClickHold();
     Button("bLoadData")->click();
+    EXPECT_EQ(dialogFilter, "Data files (*.txt)|*.txt|All files (*.*)|*.*");
     EXPECT_TRUE(graph.IsLoaded());
     EXPECT_EQ(graph.Ring().Count(), 4000);
     EXPECT_EQ(graph.Ring().At(3999).latUMin, 3999);
-    EXPECT_TRUE(Files("Pelmora*.txt").isEmpty());
+    // The file's hold marks are its own.
+    EXPECT_EQ(graph.Ring().At(0).hld, 0);
+    EXPECT_EQ(graph.Ring().At(10).hld, 1);
+    // The recording the file replaces is saved first and ends there; the file's rows are
+    // no reason to save.
+    EXPECT_EQ(Files("Pelmora*.txt"), QStringList{"Pelmora001.txt"});
+    EXPECT_EQ(Rows("Pelmora001.txt"), 3);
+    EXPECT_FALSE(graph.IsAutoSaveOn());
+    EXPECT_EQ(Button("bAutoSave")->text(), "&Auto Save On");
     EXPECT_STREQ(graph.ShownIdentity(TfGraphicDisplay::Steering).identity, "Holvanek SC");
     EXPECT_EQ(graph.windowTitle(), "Graphic Display of " + file.fileName());
     Sample(); // holding: the picture stays at the loaded file's end
@@ -337,6 +397,8 @@ TEST_F(Graph, LoadDataWhileHolding) {
     EXPECT_EQ(graph.Ring().Count(), 0);
     EXPECT_STREQ(graph.ShownIdentity(TfGraphicDisplay::Steering).identity, "Live");
     EXPECT_EQ(graph.windowTitle(), "Graphic Display of Incomming Data");
+    Sample(); // the first live sample after the hold carries its mark
+    EXPECT_EQ(graph.Ring().At(0).hld, 1);
 }
 
 TEST_F(Graph, LoadDataRefusesWhatItCannotRead) {

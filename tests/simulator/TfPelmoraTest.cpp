@@ -659,9 +659,19 @@ TEST(TfPelmoraGraph, TheGraphWindowGetsAndReturnsItsSettings) {
         graph.hide();
         window.PollSerialPort();
         EXPECT_TRUE(button->isEnabled());
+
+        // Leaving the program with the graph recording writes what waits for its automatic save.
+        button->click();
+        graph.bClickAutoSave();
+        GraphSample sample{};
+        for (int i = 0; i < 5; ++i)
+            graph.StoreSample(sample);
+        window.close();
         window.AttachWindows({});
     }
+    EXPECT_EQ(FileContents(QDir::current().filePath("Pelmora001.txt")).count("\r\n"), 2 + 5);
     const QByteArray ini = start.ReadIni();
+    EXPECT_TRUE(ini.contains("DataSaveFileIndex=2\n"));
     EXPECT_TRUE(ini.contains("LinearGrid=1\n"));
     EXPECT_TRUE(ini.contains("BmpSaveFileIndex=9\n"));
     EXPECT_TRUE(ini.contains("RfpType=Holvanek\n"));
@@ -762,11 +772,8 @@ TEST(TfPelmoraGraph, StreamedGuidanceIsSampledSavedAndLoadedBack) {
     EXPECT_EQ(graph.Traces()[4].name, "YawRate");
 
     std::vector<std::string> stored;
-    for (int i = 0; i < graph.Ring().Count(); ++i) {
-        GraphSample s = graph.Ring().At(i);
-        s.hld = 0; // the first row loaded while holding carries the hold mark
-        stored.push_back(GraphDataFile::Row(s));
-    }
+    for (int i = 0; i < graph.Ring().Count(); ++i)
+        stored.push_back(GraphDataFile::Row(graph.Ring().At(i)));
     const QImage livePicture = graph.Picture().copy();
 
     graph.findChild<QPushButton *>("bSaveData")->click();
@@ -787,13 +794,13 @@ TEST(TfPelmoraGraph, StreamedGuidanceIsSampledSavedAndLoadedBack) {
     chosen = file.fileName();
     graph.findChild<QPushButton *>("bLoadData")->click();
     ASSERT_EQ(graph.Ring().Count(), static_cast<int>(stored.size()));
-    for (int i = 0; i < graph.Ring().Count(); ++i) {
-        GraphSample s = graph.Ring().At(i);
-        s.hld = 0;
-        EXPECT_EQ(GraphDataFile::Row(s), stored[static_cast<std::size_t>(i)]) << i;
-    }
+    for (int i = 0; i < graph.Ring().Count(); ++i)
+        EXPECT_EQ(GraphDataFile::Row(graph.Ring().At(i)), stored[static_cast<std::size_t>(i)]) << i;
     EXPECT_TRUE(graph.windowTitle().endsWith("/Pelmora001.txt"));
     EXPECT_EQ(graph.Picture(), livePicture);
+    // Saved again, the loaded rows make the same file byte for byte.
+    graph.findChild<QPushButton *>("bSaveData")->click();
+    EXPECT_EQ(FileContents(QDir::current().filePath("Pelmora002.txt")), FileContents(file.fileName()));
 
     platform::SetFileDialogHandler({});
     window.AttachWindows({});
