@@ -2,6 +2,7 @@
 #include "AcquireSequence.h"
 #include "TfPelmora.h"
 #include "SerialPort.h"
+#include "TfCogDisplay.h"
 #include "TfGpsSimulator.h"
 #include "TfGraphicDisplay.h"
 #include "TfPositionDeviation.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -632,6 +634,30 @@ TEST(TfPelmoraSettings, WindowPositionsComeFromTheWindows) {
     const QByteArray again = start.ReadIni();
     EXPECT_TRUE(again.contains("SkyViewLeft=300\nSkyViewTop=200\n")) << again.toStdString();
     EXPECT_TRUE(again.contains("GpsSimulatorLeft=30\nGpsSimulatorTop=20\n"));
+}
+
+// Places typed by hand, or kept from a machine with other screens, never put a window where
+// the user cannot reach it, and no value overflows on the way.
+TEST(TfPelmoraSettings, StoredPlacesOffTheScreenComeBackOntoIt) {
+    StartDirectory start;
+    start.WriteIni("[Configuration]\nRfpType=Holvanek\nPelmoraWindowLeft=-30000\nPelmoraWindowTop=99999\n"
+                   "GraphicFormLeft=2147483647\nCogDisplayLeft=5000\nCogDisplayWidth=100000\n"
+                   "CogDisplayHeight=-3\nSkyViewTop=-2147483648\nFileDialogWindowLeft=2147483647\n"
+                   "FileDialogWindowWidth=2147483647\n");
+    TfPelmora window;
+    TfGraphicDisplay graph;
+    TfCogDisplay cog;
+    TfSkyView sky;
+    window.AttachWindows({.graphicDisplay = &graph, .cogDisplay = &cog, .skyView = &sky});
+    const QRect screen = window.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window.geometry()));
+    EXPECT_TRUE(screen.contains(sky.geometry()));
+    window.findChild<QPushButton *>("bGraphicDisplay")->click();
+    EXPECT_TRUE(screen.contains(graph.pos()));
+    EXPECT_TRUE(screen.contains(cog.geometry()));
+    EXPECT_EQ(cog.size(), QSize(screen.width(), 210));
+    graph.hide();
+    window.AttachWindows({});
 }
 
 TEST(TfPelmoraGraph, TheGraphWindowGetsAndReturnsItsSettings) {
