@@ -30,7 +30,8 @@ QString FoldedKeyOf(const QString &line) {
 
 // A line that is not UTF-8 comes from a file written in a single-byte code page (a file brought
 // from another machine): read byte for byte, it keeps every character instead of turning those
-// it cannot decode into replacement characters that the next write would store.
+// it cannot decode into replacement characters that the next write would store. The byte order
+// mark some editors put before UTF-8 is skipped, so it cannot hide the first section.
 QString DecodeLine(const QByteArray &bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString line = utf8(bytes);

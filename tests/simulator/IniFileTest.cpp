@@ -120,9 +120,10 @@ TEST(IniSettings, FirstFailedWriteStopsTheRest) {
     EXPECT_FALSE(settings.UpdateFile());
 }
 
-TEST(IniFile, LinesInASingleByteCodePageKeepTheirCharacters) {
+// A file from another machine: marked as UTF-8 by its editor, or with lines in a code page.
+TEST(IniFile, ForeignEncodingsKeepTheirCharacters) {
     QTemporaryDir dir;
-    const QString name = WriteFile(dir, "[UserButtons]\nButton1Caption=Caf\xE9 25\xB0\n"
+    const QString name = WriteFile(dir, "\xEF\xBB\xBF[UserButtons]\nButton1Caption=Caf\xE9 25\xB0\n"
                                         "Button2Caption=Gr\xC3\xBC\xC3\x9F\n");
     IniFile ini(name);
     ini.WriteString("UserButtons", "ButtonGroup", "1");
