@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include "ScreenPlacement.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -77,10 +79,8 @@ QString RealFileDialog(const FileDialogRequest &request, FileDialogOutcome *outc
         dialog.selectNameFilter(filters[request.filterIndex - 1]);
     // Placed and stored as position of the frame and size of the dialog, so the place does not
     // drift by the frame's width from one showing to the next.
-    if (request.windowRect != nullptr && request.windowRect->isValid()) {
-        dialog.move(request.windowRect->topLeft());
-        dialog.resize(request.windowRect->size());
-    }
+    if (request.windowRect != nullptr && request.windowRect->isValid())
+        PlaceWindow(dialog, request.windowRect->topLeft(), request.windowRect->size());
     const int result = dialog.exec();
     if (request.windowRect != nullptr)
         *request.windowRect = QRect(dialog.pos(), dialog.size());

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <algorithm>
 #include <utility>
 
@@ -27,6 +28,16 @@ QString FoldedKeyOf(const QString &line) {
     return line.left(equals).trimmed().toCaseFolded();
 }
 
+// A line that is not UTF-8 comes from a file written in a single-byte code page (a file brought
+// from another machine): read byte for byte, it keeps every character instead of turning those
+// it cannot decode into replacement characters that the next write would store. The byte order
+// mark some editors put before UTF-8 is skipped, so it cannot hide the first section.
+QString DecodeLine(const QByteArray &bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString line = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : line;
+}
+
 bool IsBlank(const QString &line) {
     return line.trimmed().isEmpty();
 }
@@ -49,7 +60,7 @@ void IniFile::Load() {
     for (QByteArray &bytes : raw) {
         if (bytes.endsWith('\r'))
             bytes.chop(1);
-        const QString line = QString::fromLocal8Bit(bytes);
+        const QString line = DecodeLine(bytes);
         const QString header = SectionOf(line);
         if (!header.isNull()) {
             sections.push_back(Section{line, {}, {}, -1, false});
@@ -189,11 +200,13 @@ void IniFile::UpdateFile() {
     QByteArray data;
     for (const Section &section : sections) {
         if (!section.header.isNull())
-            data += section.header.toLocal8Bit() + '\n';
+            data += section.header.toUtf8() + '\n';
         for (const QString &line : section.lines)
-            data += line.toLocal8Bit() + '\n';
+            data += line.toUtf8() + '\n';
     }
     QSaveFile file(fileName);
+    // A file the user may write in a folder where they may not create one is written in place.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
         throw IniFileError("Unable to write to " + fileName.toStdString());
     modified = false;

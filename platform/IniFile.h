@@ -36,7 +36,8 @@ public:
     // True when the copy in memory differs from what was read or last written.
     bool IsModified() const { return modified; }
     // Writes the file when it was modified or is missing; the file is replaced whole, so a failed
-    // write never leaves half a file. Throws IniFileError when it cannot be written (the copy in
+    // write never leaves half a file (it is written in place only in a folder where no new file
+    // may be made). Throws IniFileError when it cannot be written (the copy in
     // memory stays modified).
     void UpdateFile();
 

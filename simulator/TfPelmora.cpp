@@ -17,6 +17,7 @@
 #include "TfSvStatus.h"
 #include "TickTimer.h"
 
+#include "ScreenPlacement.h"
 #include "VersionInfo.h"
 
 #include <algorithm>
@@ -156,7 +157,7 @@ void TfPelmora::AttachWindows(const PelmoraWindows &attached) {
     // and one that was never opened in this run must not hand back a place it never had.
     auto place = [](QWidget *window, QPoint pos) {
         if (window)
-            window->move(pos);
+            platform::PlaceWindow(*window, pos);
     };
     place(windows.positionDeviation, positionDeviationPos);
     place(windows.svStatus, svStatusPos);
@@ -397,7 +398,7 @@ void TfPelmora::BuildMenus() {
             window->hide();
             mSvStatus->setChecked(false);
         } else {
-            window->move(svStatusPos);
+            platform::PlaceWindow(*window, svStatusPos);
             window->show();
             mSvStatus->setChecked(true);
         }
@@ -407,20 +408,20 @@ void TfPelmora::BuildMenus() {
         TfPositionDeviation *window = windows.positionDeviation;
         mPositionDeviation->setChecked(!(window && window->IsShown()));
         if (window && mPositionDeviation->isChecked()) {
-            window->move(positionDeviationPos);
+            platform::PlaceWindow(*window, positionDeviationPos);
             window->show();
         }
     });
     connect(mSkyView, &QAction::triggered, this, [this](bool checked) {
         if (checked && windows.skyView) {
-            windows.skyView->move(skyViewPos);
+            platform::PlaceWindow(*windows.skyView, skyViewPos);
             windows.skyView->show();
             windows.skyView->DrawRings();
         }
     });
     connect(mGpsSim, &QAction::triggered, this, [this](bool checked) {
         if (checked && windows.gpsSimulator) {
-            windows.gpsSimulator->move(gpsSimulatorPos);
+            platform::PlaceWindow(*windows.gpsSimulator, gpsSimulatorPos);
             windows.gpsSimulator->show();
         }
     });
@@ -441,11 +442,9 @@ void TfPelmora::bClickGraphicDisplay() {
     graph->SetBmpSaveFileIndex(bmpSaveFileIndex);
     graph->SetDataSaveFileIndex(dataSaveFileIndex);
     graph->SetStartDirectory(startDirectory);
-    graph->move(graphicFormPos);
-    if (windows.cogDisplay) {
-        windows.cogDisplay->move(cogDisplayPos);
-        windows.cogDisplay->resize(cogDisplayWidth, cogDisplayHeight);
-    }
+    platform::PlaceWindow(*graph, graphicFormPos);
+    if (windows.cogDisplay)
+        platform::PlaceWindow(*windows.cogDisplay, cogDisplayPos, QSize(cogDisplayWidth, cogDisplayHeight));
     graph->show();
 }
 
@@ -484,11 +483,13 @@ void TfPelmora::ReadSettings() {
     ini.SetSection(kSectionConfiguration);
     SetComMenuPort(ini.ReadInteger("ComPort", GetComMenuIndex() + 1));
     SetBaudMenu(ini.ReadInteger("BaudRate", GetMenuBaudRate()));
-    move(ini.ReadInteger("PelmoraWindowLeft", 0), ini.ReadInteger("PelmoraWindowTop", 0));
+    // Every stored place is kept on the screens: the file may be typed by hand or come from a
+    // machine with other screens.
     auto readPos = [&](const char *left, const char *top) {
         const int x = ini.ReadInteger(left, 0);
-        return QPoint(x, ini.ReadInteger(top, 0));
+        return platform::StoredPosition(x, ini.ReadInteger(top, 0));
     };
+    platform::PlaceWindow(*this, readPos("PelmoraWindowLeft", "PelmoraWindowTop"));
     defineButtonPos = readPos("DefineButtonWindowLeft", "DefineButtonWindowTop");
     msgMonColorsPos = readPos("MsgMonColorsWindowLeft", "MsgMonColorsWindowTop");
     sendFilePopupPos = readPos("SendFilePopupLeft", "SendFilePopupTop");
@@ -496,12 +497,10 @@ void TfPelmora::ReadSettings() {
     ini.ReadBool("SendFileLineRepsonseSemaphore", false);
     sendFileLineResponse = true; // the response window is always used, whatever the file says
     auto readRect = [&](const char *left, const char *top, const char *width, const char *height) {
-        QRect rect;
-        rect.setLeft(ini.ReadInteger(left, 50));
-        rect.setTop(ini.ReadInteger(top, 50));
-        rect.setWidth(ini.ReadInteger(width, 200));
-        rect.setHeight(ini.ReadInteger(height, 200));
-        return rect;
+        const int x = ini.ReadInteger(left, 50);
+        const int y = ini.ReadInteger(top, 50);
+        const int w = ini.ReadInteger(width, 200);
+        return platform::StoredRect(x, y, w, ini.ReadInteger(height, 200));
     };
     fileDialogRect = readRect("FileDialogWindowLeft", "FileDialogWindowTop", "FileDialogWindowWidth",
                               "FileDialogWindowHeight");

@@ -7,6 +7,7 @@
 #include "TfShowMessageMonColors.h"
 
 #include "Dialogs.h"
+#include "ScreenPlacement.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -191,7 +192,7 @@ void TfPelmora::lbMessageMonitorPopup() {
     TfShowMessageMonColors *legend = windows.showMessageMonColors;
     if (legend == nullptr)
         return;
-    legend->move(msgMonColorsPos);
+    platform::PlaceWindow(*legend, msgMonColorsPos);
     const bool keys = keysToPanel;
     keysToPanel = false;
     platform::ShowModalDialog(*legend);

@@ -8,6 +8,7 @@
 #include "TfSendFilePopUp.h"
 
 #include "Dialogs.h"
+#include "ScreenPlacement.h"
 
 #include <QAction>
 #include <QFile>
@@ -135,7 +136,7 @@ void TfPelmora::bClickSendFilePopup() {
         return;
     TfSendFilePopUp &popup = *windows.sendFilePopUp;
     popup.DelayEdit()->setText(QString::number(sendFileLineDelayMs));
-    popup.move(sendFilePopupPos);
+    platform::PlaceWindow(popup, sendFilePopupPos);
     popup.setResult(QDialog::Rejected);
     if (platform::ShowModalDialog(popup) == QDialog::Accepted) {
         const QString text = popup.DelayEdit()->text();
@@ -207,7 +208,7 @@ void TfPelmora::EditUserButton(int n, bool &handled) {
 int TfPelmora::ShowDefineButton() {
     TfDefineButton &dialog = *windows.defineButton;
     keysToPanel = false;
-    dialog.move(defineButtonPos);
+    platform::PlaceWindow(dialog, defineButtonPos);
     dialog.setResult(QDialog::Rejected);
     const int result = platform::ShowModalDialog(dialog);
     defineButtonPos = dialog.pos();

@@ -1,4 +1,5 @@
 #include "ExceptionApplication.h"
+#include "TerminationSignals.h"
 #include "TfCogDisplay.h"
 #include "TfDefineButton.h"
 #include "TfGpsSimulator.h"
@@ -36,6 +37,12 @@ int main(int argc, char **argv) {
         for (QWidget *w : std::initializer_list<QWidget *>{&fGraphicDisplay, &fPositionDeviation, &fSvStatus,
                                                            &fCogDisplay, &fSkyView, &fGpsSimulator})
             w->setAttribute(Qt::WA_QuitOnClose, false);
+        // Logging out, Ctrl-C or a closed terminal end the program as closing its window does, so
+        // the settings of the run are kept.
+        platform::TerminationSignals terminationSignals([&fPelmora] {
+            fPelmora.close();
+            QApplication::quit();
+        });
         fPelmora.show();
         app.exec();
         // The main window is destroyed last of all (it was created first) and writes the settings.

@@ -119,3 +119,30 @@ TEST(IniSettings, FirstFailedWriteStopsTheRest) {
     EXPECT_FALSE(settings.WriteBool("K", true));
     EXPECT_FALSE(settings.UpdateFile());
 }
+
+// A file from another machine: marked as UTF-8 by its editor, or with lines in a code page.
+TEST(IniFile, ForeignEncodingsKeepTheirCharacters) {
+    QTemporaryDir dir;
+    const QString name = WriteFile(dir, "\xEF\xBB\xBF[UserButtons]\nButton1Caption=Caf\xE9 25\xB0\n"
+                                        "Button2Caption=Gr\xC3\xBC\xC3\x9F\n");
+    IniFile ini(name);
+    ini.WriteString("UserButtons", "ButtonGroup", "1");
+    ini.UpdateFile();
+    IniFile again(name);
+    EXPECT_EQ(again.ReadString("UserButtons", "Button1Caption", ""), QString::fromUtf8("Café 25°"));
+    EXPECT_EQ(again.ReadString("UserButtons", "Button2Caption", ""), QString::fromUtf8("Grüß"));
+}
+
+TEST(IniFile, AWritableFileInAFolderClosedToNewFilesIsWritten) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "every folder is open to the superuser";
+    QTemporaryDir dir;
+    const QString name = WriteFile(dir, "[S]\nK=1\n");
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    IniFile ini(name);
+    ini.WriteString("S", "K", "2");
+    EXPECT_NO_THROW(ini.UpdateFile());
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(pelmoratest::FileContents(name), "[S]\nK=2\n");
+}

@@ -2,6 +2,7 @@
 #include "AcquireSequence.h"
 #include "TfPelmora.h"
 #include "SerialPort.h"
+#include "TfCogDisplay.h"
 #include "TfGpsSimulator.h"
 #include "TfGraphicDisplay.h"
 #include "TfPositionDeviation.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -503,13 +505,60 @@ TEST(TfPelmoraSettings, FirstStartWritesTheDefaults) {
         EXPECT_EQ(window.GetIniFileName(), start.IniPath());
     }
     const QByteArray ini = start.ReadIni();
-    for (const char *line :
-         {"[Configuration]\n", "ComPort=1\n", "BaudRate=38400\n", "RfpType=Brisken\n",
-          "LogFileNameNoPrompt=.\\Pelmora.log\n", "SendFileLineRepsonseSemaphore=1\n",
-          "CogDisplayHeight=200\n", "LogDialogWindowLeft=50\n", "MsgMonOutgoingMessages=1\n",
-          "LogRfpMessages=0\n", "[UserButtons]\n", "ButtonGroup=0\n", "Button32Caption=Button 32\n"})
-        EXPECT_TRUE(ini.contains(line)) << line;
+    // Every key of the file with its default, in the order the program reads them.
+    EXPECT_TRUE(ini.startsWith(
+        "[Configuration]\n"
+        "ComPort=1\nBaudRate=38400\nPelmoraWindowLeft=0\nPelmoraWindowTop=0\n"
+        "DefineButtonWindowLeft=0\nDefineButtonWindowTop=0\nMsgMonColorsWindowLeft=0\n"
+        "MsgMonColorsWindowTop=0\nSendFilePopupLeft=0\nSendFilePopupTop=0\nSendFileLineDelayMs=0\n"
+        "SendFileLineRepsonseSemaphore=1\nFileDialogWindowLeft=50\nFileDialogWindowTop=50\n"
+        "FileDialogWindowWidth=200\nFileDialogWindowHeight=200\nLogDialogWindowLeft=50\n"
+        "LogDialogWindowTop=50\nLogDialogWindowWidth=200\nLogDialogWindowHeight=200\n"
+        "GraphicFormLeft=0\nGraphicFormTop=0\nPositionDeviationLeft=0\nPositionDeviationTop=0\n"
+        "SvStatusLeft=0\nSvStatusTop=0\nCogDisplayLeft=0\nCogDisplayTop=0\nCogDisplayHeight=200\n"
+        "CogDisplayWidth=200\nSkyViewLeft=0\nSkyViewTop=0\nGpsSimulatorLeft=0\nGpsSimulatorTop=0\n"
+        "LinearGrid=1\nLogGrid=1\nBmpSaveFileIndex=1\nDataSaveFileIndex=1\nLogSequenceFileIndex=1\n"
+        "LogFileNameNoPrompt=.\\Pelmora.log\nLogDate=1\nLogTime=1\nLogMsTickCount=1\n"
+        "LogNmeaChecksum=0\nLogRfpMessages=0\nLogDgpsMessages=1\nLogLightBarMessages=1\n"
+        "LogHolvanekMessages=1\nLogNonNmeaMessages=1\nLogOtherMessages=1\nLogPromptForFilename=0\n"
+        "LogOverWriteFile=0\nRfpType=Brisken\nHideMessageMonitor=0\nMessageMonitorBig=0\n"
+        "MessageMonitorUpperCase=1\nMsgMonTime=1\nMsgMonTickCount=1\nMsgMonRfpMessages=1\n"
+        "MsgMonDgpsMessages=1\nMsgMonLbMessages=1\nMsgMonHolvanekMessages=1\n"
+        "MsgMonNonNmeaMessages=1\nMsgMonOtherMessages=1\nMsgMonOutgoingMessages=1\n"
+        "\n[UserButtons]\nShowScriptDetails=0\nButtonGroup=0\nButton1Caption=Button 1\n"))
+        << ini.toStdString();
+    EXPECT_TRUE(ini.endsWith("Button32Caption=Button 32\n"));
     EXPECT_FALSE(ini.contains("[MessageDropDownLines]\nLine")); // an empty history writes no lines
+}
+
+// Each key is read into the setting it names and written back from it: a file with a value
+// other than the default everywhere comes out of a run unchanged.
+TEST(TfPelmoraSettings, EveryValueSurvivesARun) {
+    const QByteArray ini =
+        "[Configuration]\n"
+        "ComPort=7\nBaudRate=115200\nPelmoraWindowLeft=7\nPelmoraWindowTop=9\nDefineButtonWindowLeft=11\n"
+        "DefineButtonWindowTop=12\nMsgMonColorsWindowLeft=13\nMsgMonColorsWindowTop=14\n"
+        "SendFilePopupLeft=15\nSendFilePopupTop=16\nSendFileLineDelayMs=17\n"
+        "SendFileLineRepsonseSemaphore=1\nFileDialogWindowLeft=18\nFileDialogWindowTop=19\n"
+        "FileDialogWindowWidth=320\nFileDialogWindowHeight=330\nLogDialogWindowLeft=21\n"
+        "LogDialogWindowTop=22\nLogDialogWindowWidth=340\nLogDialogWindowHeight=350\n"
+        "GraphicFormLeft=23\nGraphicFormTop=24\nPositionDeviationLeft=25\nPositionDeviationTop=26\n"
+        "SvStatusLeft=27\nSvStatusTop=28\nCogDisplayLeft=29\nCogDisplayTop=30\nCogDisplayHeight=260\n"
+        "CogDisplayWidth=270\nSkyViewLeft=31\nSkyViewTop=32\nGpsSimulatorLeft=33\nGpsSimulatorTop=34\n"
+        "LinearGrid=0\nLogGrid=0\nBmpSaveFileIndex=35\nDataSaveFileIndex=36\nLogSequenceFileIndex=37\n"
+        "LogFileNameNoPrompt=.\\logs\\run.log\nLogDate=0\nLogTime=0\nLogMsTickCount=0\n"
+        "LogNmeaChecksum=1\nLogRfpMessages=1\nLogDgpsMessages=0\nLogLightBarMessages=0\n"
+        "LogHolvanekMessages=0\nLogNonNmeaMessages=0\nLogOtherMessages=0\nLogPromptForFilename=1\n"
+        "LogOverWriteFile=1\nRfpType=Holvanek\nHideMessageMonitor=1\nMessageMonitorBig=1\n"
+        "MessageMonitorUpperCase=0\nMsgMonTime=0\nMsgMonTickCount=0\nMsgMonRfpMessages=0\n"
+        "MsgMonDgpsMessages=0\nMsgMonLbMessages=0\nMsgMonHolvanekMessages=0\n"
+        "MsgMonNonNmeaMessages=0\nMsgMonOtherMessages=0\nMsgMonOutgoingMessages=0\n"
+        "\n[MessageDropDownLines]\nLine01=$PQVZQ,RID\n"
+        "\n[UserButtons]\nShowScriptDetails=1\nButtonGroup=3\n";
+    StartDirectory start;
+    start.WriteIni(ini);
+    { TfPelmora window; }
+    EXPECT_TRUE(start.ReadIni().startsWith(ini)) << start.ReadIni().toStdString();
 }
 
 TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
@@ -632,6 +681,30 @@ TEST(TfPelmoraSettings, WindowPositionsComeFromTheWindows) {
     const QByteArray again = start.ReadIni();
     EXPECT_TRUE(again.contains("SkyViewLeft=300\nSkyViewTop=200\n")) << again.toStdString();
     EXPECT_TRUE(again.contains("GpsSimulatorLeft=30\nGpsSimulatorTop=20\n"));
+}
+
+// Places typed by hand, or kept from a machine with other screens, never put a window where
+// the user cannot reach it, and no value overflows on the way.
+TEST(TfPelmoraSettings, StoredPlacesOffTheScreenComeBackOntoIt) {
+    StartDirectory start;
+    start.WriteIni("[Configuration]\nRfpType=Holvanek\nPelmoraWindowLeft=-30000\nPelmoraWindowTop=99999\n"
+                   "GraphicFormLeft=2147483647\nCogDisplayLeft=5000\nCogDisplayWidth=100000\n"
+                   "CogDisplayHeight=-3\nSkyViewTop=-2147483648\nFileDialogWindowLeft=2147483647\n"
+                   "FileDialogWindowWidth=2147483647\n");
+    TfPelmora window;
+    TfGraphicDisplay graph;
+    TfCogDisplay cog;
+    TfSkyView sky;
+    window.AttachWindows({.graphicDisplay = &graph, .cogDisplay = &cog, .skyView = &sky});
+    const QRect screen = window.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window.geometry()));
+    EXPECT_TRUE(screen.contains(sky.geometry()));
+    window.findChild<QPushButton *>("bGraphicDisplay")->click();
+    EXPECT_TRUE(screen.contains(graph.pos()));
+    EXPECT_TRUE(screen.contains(cog.geometry()));
+    EXPECT_EQ(cog.size(), QSize(screen.width(), 210));
+    graph.hide();
+    window.AttachWindows({});
 }
 
 TEST(TfPelmoraGraph, TheGraphWindowGetsAndReturnsItsSettings) {
