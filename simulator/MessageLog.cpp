@@ -1,5 +1,7 @@
 #include "MessageLog.h"
 
+#include "NumberedFile.h"
+
 #include "Clock.h"
 
 #include <QFile>
@@ -101,14 +103,8 @@ std::string MessageLog::FormatLogLine(const char *text, MessageCategory category
 }
 
 MessageLog::SequenceResult MessageLog::SequenceLogFile(const QString &startDirectory, int &index) const {
-    QString candidate;
-    bool found = false;
-    for (int tries = 0; tries < kSequenceTries && !found; ++tries) {
-        candidate = startDirectory + QString::asprintf("/Pelmora%03d.log", index);
-        ++index;
-        found = !QFileInfo::exists(candidate);
-    }
-    if (!found)
+    const QString candidate = FirstFreeNumberedName(startDirectory, "Pelmora%03d.log", index);
+    if (candidate.isEmpty())
         return SequenceResult::NoneAvailable;
     return QFile::rename(fileNameNoPrompt, candidate) ? SequenceResult::Renamed
                                                       : SequenceResult::RenameFailed;

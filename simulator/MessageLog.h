@@ -28,7 +28,6 @@ struct LogOptions {
 // run goes on. Also renames the log into a numbered sequence and checks it for erasing.
 class MessageLog {
 public:
-    static constexpr int kSequenceTries = 900;
 
     enum class Result { Skipped, Written, Failed };
     enum class SequenceResult { Renamed, NoneAvailable, RenameFailed };

@@ -14,6 +14,10 @@ struct NumberedFileResult {
 
 constexpr int kNumberedFileTries = 900;
 
+// The first of up to 900 names from `index` on that no file has, advancing the index past each
+// name tried; empty when every one is taken.
+QString FirstFreeNumberedName(const QString &directory, const char *pattern, int &index);
+
 // Tries up to 900 names from `index` on, advancing the index past each name tried, and writes
 // the first one that no file has through `write` (a temporary renamed into place once `write`
 // returns true).

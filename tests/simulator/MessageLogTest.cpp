@@ -1,4 +1,5 @@
 #include "MessageLog.h"
+#include "NumberedFile.h"
 
 #include "Clock.h"
 #include "PelmoraTestSupport.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <climits>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -105,10 +107,15 @@ TEST(MessageLog, SequenceTakesTheFirstFreeNumber) {
     EXPECT_FALSE(QFile::exists(dir.filePath("Pelmora.log")));
 
     QTemporaryDir full;
-    for (int i = 1; i <= MessageLog::kSequenceTries; ++i)
+    for (int i = 1; i <= kNumberedFileTries; ++i)
         Touch(full.filePath(QString::asprintf("Pelmora%03d.log", i)));
     index = 1;
     EXPECT_EQ(log.SequenceLogFile(full.path(), index), MessageLog::SequenceResult::NoneAvailable);
+
+    // An index typed by hand at the top of the range wraps instead of overflowing.
+    index = INT_MAX;
+    EXPECT_EQ(log.SequenceLogFile(dir.path(), index), MessageLog::SequenceResult::RenameFailed);
+    EXPECT_EQ(index, 0);
 }
 
 TEST(MessageLog, EraseIsCheckedFirst) {
