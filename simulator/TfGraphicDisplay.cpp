@@ -137,7 +137,8 @@ void TfGraphicDisplay::BuildForm() {
          {&TfGraphicDisplay::mdLbSerNum, &TfGraphicDisplay::muLbSerNum},
          {&TfGraphicDisplay::mdDgpsSerNum, &TfGraphicDisplay::muDgpsSerNum}}};
     for (int d = 0; d < 3; ++d) {
-        const auto [down, up] = deviceHandlers[static_cast<std::size_t>(d)];
+        const MouseHandler down = deviceHandlers[static_cast<std::size_t>(d)].first;
+        const MouseHandler up = deviceHandlers[static_cast<std::size_t>(d)].second;
         new ClickArea(
             pbGraphicDisplay, kDeviceAreas[d], QRect(0, layout.RowY(9 + d) - 2, 154, 18),
             [this, down](QMouseEvent *e) { (this->*down)(e->button()); },
