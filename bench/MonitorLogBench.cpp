@@ -147,7 +147,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
-    QFile ini(QDir::current().filePath(QCoreApplication::applicationName() + ".ini"));
+    QFile ini(QDir::current().filePath("Pelmora.ini"));
     ini.open(QIODevice::WriteOnly);
     ini.write("[Configuration]\nBaudRate=115200\nLogRfpMessages=1\n");
     ini.close();
