@@ -3,6 +3,8 @@
 #include "GraphStatusText.h"
 #include "SampleRing.h"
 
+#include "Colors.h"
+
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -12,6 +14,7 @@
 
 namespace {
 
+// Colours are kept as 0x00BBGGRR, the way the traces' table gives them.
 constexpr std::uint32_t kBackground = 0xF3FBFD;
 constexpr std::uint32_t kFrame = 0x800000;
 constexpr std::uint32_t kGrid = 0x808080;
@@ -30,20 +33,14 @@ constexpr int kParamLabelX = 387, kParamValueX = 514, kParam2LabelX = 582, kPara
 constexpr int kBannerX = 175;
 constexpr std::array<int, 3> kDividers{154, 381, 576};
 
-// Colours are kept as 0x00BBGGRR, the way the traces' table gives them.
-QColor Colour(std::uint32_t c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
-}
-
 void Line(QPainter &p, std::uint32_t colour, int x1, int y1, int x2, int y2) {
-    p.setPen(QPen(Colour(colour), 1));
+    p.setPen(QPen(platform::FromTColor(colour), 1));
     p.drawLine(x1, y1, x2, y2);
 }
 
 void Polygon(QPainter &p, std::uint32_t colour, std::uint32_t fill, std::initializer_list<QPoint> points) {
-    p.setPen(QPen(Colour(colour), 1));
-    p.setBrush(Colour(fill));
+    p.setPen(QPen(platform::FromTColor(colour), 1));
+    p.setBrush(platform::FromTColor(fill));
     p.drawPolygon(QPolygon(QList<QPoint>(points)));
 }
 
@@ -51,8 +48,8 @@ void Symbol(QPainter &p, int symbol, int x, int y, std::uint32_t colour) {
     switch (symbol) {
     case 0:
     case 1:
-        p.setPen(QPen(Colour(colour), 1));
-        p.setBrush(Colour(symbol == 0 ? colour : kBackground));
+        p.setPen(QPen(platform::FromTColor(colour), 1));
+        p.setBrush(platform::FromTColor(symbol == 0 ? colour : kBackground));
         p.drawRect(x - 2, y - 2, 4, 4);
         break;
     case 2:
@@ -93,15 +90,15 @@ GraphRenderer::Font GraphRenderer::MakeFont(int cellHeight, bool bold) {
 void GraphRenderer::DrawText(QPainter &p, const Font &font, int x, int y, const std::string &latin1,
                              std::uint32_t colour) const {
     p.setFont(font.font);
-    p.setPen(Colour(colour));
+    p.setPen(platform::FromTColor(colour));
     p.drawText(x, y + font.ascent, QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
 }
 
 std::optional<int> GraphRenderer::Draw(QImage &image, const GraphView &view, int newest) const {
     const GraphLayout &g = view.layout;
     QPainter p(&image);
-    p.fillRect(QRect(0, 0, g.width, g.height), Colour(kBackground));
-    p.setPen(QPen(Colour(kFrame), 2));
+    p.fillRect(QRect(0, 0, g.width, g.height), platform::FromTColor(kBackground));
+    p.setPen(QPen(platform::FromTColor(kFrame), 2));
     p.setBrush(Qt::NoBrush);
     p.drawRect(1, 1, g.width - 2, g.height - 2);
     const int separator = g.height + 1 - GraphLayout::kPanelHeight;
@@ -165,7 +162,7 @@ void GraphRenderer::DrawTraces(QPainter &p, const GraphView &view, int newest) c
         const int x = xAt(j);
         if (sample.hld)
             p.fillRect(QRect(QPoint(x - g.minor / 2 - 3, g.top), QPoint(x - g.minor / 2 + 3, g.bottom)),
-                       Colour(kHoldBand));
+                       platform::FromTColor(kHoldBand));
         if (slot % 10 == 0)
             DrawText(p, time, x - 16, g.bottom + 1, TimeOfDayTail(sample), kTimeLabel);
     }
@@ -237,7 +234,7 @@ void GraphRenderer::DrawPanel(QPainter &p, const GraphView &view, const GraphSam
         const QFontMetrics metrics(this->banner.font);
         p.fillRect(
             QRect(kBannerX, y, metrics.horizontalAdvance(QString::fromLatin1(banner.text)), metrics.height()),
-            Colour(banner.colour));
+            platform::FromTColor(banner.colour));
         DrawText(p, this->banner, kBannerX, y, banner.text, kBackground);
     }
 }

@@ -2,6 +2,8 @@
 
 #include "MessageMonitor.h"
 
+#include "Colors.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -50,8 +52,8 @@ void MessageMonitorDelegate::paint(QPainter *painter, const QStyleOptionViewItem
 void MessageMonitorDelegate::lbDrawItemWithColor(QPainter &painter, int line, const QRect &rect) const {
     const MonitorLineAttr &attr = monitor.LineAttr(line);
     const QString text = QString::fromLatin1(monitor.LineText(line));
-    painter.fillRect(rect, ColorOfStored(kMonitorBackground));
-    painter.setPen(ColorOfStored(LookOf(attr.category).color));
+    painter.fillRect(rect, platform::FromTColor(kMonitorBackground));
+    painter.setPen(platform::FromTColor(LookOf(attr.category).color));
     const int baseline = rect.top() + (rect.height() + ascent - descent) / 2;
 
     // The columns follow the flags stored with the line, not today's options; each is drawn on
@@ -59,7 +61,7 @@ void MessageMonitorDelegate::lbDrawItemWithColor(QPainter &painter, int line, co
     int x = rect.left();
     qsizetype at = 0;
     auto column = [&](const QFont &font, int advance, std::uint32_t background, qsizetype count) {
-        painter.fillRect(QRect(x, rect.top(), advance, rect.height()), ColorOfStored(background));
+        painter.fillRect(QRect(x, rect.top(), advance, rect.height()), platform::FromTColor(background));
         painter.setFont(font);
         painter.drawText(QPoint(x, baseline), text.mid(at, count));
         x += advance;
@@ -73,11 +75,11 @@ void MessageMonitorDelegate::lbDrawItemWithColor(QPainter &painter, int line, co
     painter.drawText(QPoint(x, baseline), text.mid(at));
 
     if (attr.gapAfter) {
-        painter.setPen(ColorOfStored(kGapAfterColor));
+        painter.setPen(platform::FromTColor(kGapAfterColor));
         painter.drawLine(rect.left() + 4, rect.bottom(), rect.right() - 3, rect.bottom());
     }
     if (attr.gapBefore) {
-        painter.setPen(ColorOfStored(kGapBeforeColor));
+        painter.setPen(platform::FromTColor(kGapBeforeColor));
         painter.drawLine(rect.left() + 4, rect.top() + 1, rect.right() - 3, rect.top() + 1);
     }
 }

@@ -1,16 +1,9 @@
 #pragma once
-#include <QColor>
 #include <QFont>
 #include <QStyledItemDelegate>
 #include <cstdint>
 
 class MessageMonitor;
-
-// A stored colour (0x00BBGGRR, blue in the high byte) as Qt takes it.
-inline QColor ColorOfStored(std::uint32_t color) {
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
 
 inline constexpr std::uint32_t kMonitorBackground = 0xF3FBFD;
 

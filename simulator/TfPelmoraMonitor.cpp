@@ -6,6 +6,7 @@
 #include "MessageMonitorDelegate.h"
 #include "TfShowMessageMonColors.h"
 
+#include "Colors.h"
 #include "Dialogs.h"
 #include "ScreenPlacement.h"
 
@@ -36,7 +37,7 @@ void TfPelmora::CreateMonitorParts() {
     lbMessageMonitor->setSelectionMode(QAbstractItemView::NoSelection);
     lbMessageMonitor->setEditTriggers(QAbstractItemView::NoEditTriggers);
     QPalette palette = lbMessageMonitor->palette();
-    palette.setColor(QPalette::Base, ColorOfStored(kMonitorBackground));
+    palette.setColor(QPalette::Base, platform::FromTColor(kMonitorBackground));
     lbMessageMonitor->setPalette(palette);
     lbMessageMonitor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lbMessageMonitor, &QWidget::customContextMenuRequested, this, &TfPelmora::lbMessageMonitorPopup);

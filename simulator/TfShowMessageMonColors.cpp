@@ -3,6 +3,8 @@
 #include "MessageCategory.h"
 #include "MessageMonitorDelegate.h"
 
+#include "Colors.h"
+
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -28,9 +30,9 @@ public:
                const QModelIndex &index) const override {
         const auto category = static_cast<MessageCategory>(index.data(kCategoryRole).toInt());
         painter->save();
-        painter->fillRect(option.rect, ColorOfStored(kMonitorBackground));
+        painter->fillRect(option.rect, platform::FromTColor(kMonitorBackground));
         painter->setFont(MessageMonitorDelegate::MonitorFont());
-        painter->setPen(ColorOfStored(LookOf(category).color));
+        painter->setPen(platform::FromTColor(LookOf(category).color));
         painter->drawText(option.rect.adjusted(kTextLeft, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();
@@ -51,7 +53,7 @@ TfShowMessageMonColors::TfShowMessageMonColors(QWidget *parent) : QDialog(parent
     lbMsgMonColors->setFocusPolicy(Qt::NoFocus);
     lbMsgMonColors->setItemDelegate(new LegendDelegate(lbMsgMonColors));
     QPalette palette = lbMsgMonColors->palette();
-    palette.setColor(QPalette::Base, ColorOfStored(kMonitorBackground));
+    palette.setColor(QPalette::Base, platform::FromTColor(kMonitorBackground));
     lbMsgMonColors->setPalette(palette);
     for (const MessageCategory category : kLegendOrder) {
         auto *item = new QListWidgetItem(LookOf(category).legend, lbMsgMonColors);

@@ -3,6 +3,7 @@
 #include "MessageMonitorDelegate.h"
 
 #include "Clock.h"
+#include "Colors.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -166,8 +167,8 @@ TEST(MessageMonitorDelegate, ColumnsFollowTheLinesFlagsAndGapsAreMarked) {
     option.rect = QRect(0, 0, 300, 14);
     delegate.paint(&painter, option, monitor.index(0));
     painter.end();
-    EXPECT_EQ(image.pixelColor(1, 1), ColorOfStored(0xFFF9F1));   // the tick at the left, on its colour
-    EXPECT_EQ(image.pixelColor(10, 1), ColorOfStored(0x008000));  // gap before: green at the top
-    EXPECT_EQ(image.pixelColor(10, 13), ColorOfStored(0x0000FF)); // gap after: red at the bottom
-    EXPECT_EQ(image.pixelColor(295, 7), ColorOfStored(kMonitorBackground));
+    EXPECT_EQ(image.pixelColor(1, 1), platform::FromTColor(0xFFF9F1));  // the tick at the left, on its colour
+    EXPECT_EQ(image.pixelColor(10, 1), platform::FromTColor(0x008000)); // gap before: green at the top
+    EXPECT_EQ(image.pixelColor(10, 13), platform::FromTColor(0x0000FF)); // gap after: red at the bottom
+    EXPECT_EQ(image.pixelColor(295, 7), platform::FromTColor(kMonitorBackground));
 }
