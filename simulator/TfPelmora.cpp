@@ -99,8 +99,7 @@ TfPelmora::TfPelmora(QWidget *parent) : QMainWindow(parent) {
         designedLayout.push_back({bButton[i], bButton[i]->geometry()});
         designedLayout.push_back({lButtonTag[i], lButtonTag[i]->geometry()});
     }
-    ClearMonitor();
-    monitorPaused = false;
+    ClearMonitor(); // the monitor starts unpaused
     pFileSendPanel->hide();
     fileSend = FileSendState{};
     for (QLabel *label : {lLogMessagesStatus, lAcquireBriskenStatus, lBriskenConnectionReport,

@@ -230,7 +230,7 @@ public:
     const MessageMonitor &Monitor() const { return *messageMonitor; }
     const MessageLog &Log() const { return *messageLog; }
     bool IsLogging() const { return logging; }
-    bool IsMonitorPaused() const { return monitorPaused; }
+    bool IsMonitorPaused() const;
     int GetRxTxIndicatorState() const { return rxTxIndicatorState; }
 
 protected:
@@ -343,7 +343,6 @@ private:
     GraphSample graphSample{};
     ScriptRunState scriptState;
     FileSendState fileSend;
-    bool monitorPaused = false;
     bool logging = false;
 
     // Display and keys.

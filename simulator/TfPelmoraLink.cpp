@@ -326,7 +326,7 @@ void TfPelmora::bClickComOpenClose() {
 }
 
 void TfPelmora::bClickSendData() {
-    if (monitorPaused)
+    if (IsMonitorPaused())
         bClickPause();
     const QString text = cbSendData->currentText();
     cbSendData->setEditText(QString());
@@ -394,9 +394,8 @@ void TfPelmora::bClickAddCkSum() {
 }
 
 void TfPelmora::bClickPause() {
-    monitorPaused = !monitorPaused;
-    messageMonitor->SetPaused(monitorPaused);
-    bPause->setText(monitorPaused ? "Continue" : "Pause");
+    messageMonitor->SetPaused(!messageMonitor->IsPaused());
+    bPause->setText(messageMonitor->IsPaused() ? "Continue" : "Pause");
 }
 
 void TfPelmora::bClickClear() {

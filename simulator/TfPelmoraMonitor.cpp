@@ -122,6 +122,10 @@ std::size_t TfPelmora::FormatMonitorLine(char *buffer, const char *text, std::si
     return messageMonitor->FormatMonitorLine(buffer, text, size, lineTick);
 }
 
+bool TfPelmora::IsMonitorPaused() const {
+    return messageMonitor->IsPaused();
+}
+
 void TfPelmora::ClearMonitor() {
     messageMonitor->ClearMonitor();
 }
