@@ -192,7 +192,9 @@ bool TfPelmora::eventFilter(QObject *watched, QEvent *event) {
             cbSendDataOnEnter();
         } else if (event->type() == QEvent::FocusOut) {
             cbSendDataOnExit();
-        } else if (event->type() == QEvent::KeyPress && watched == cbSendData->lineEdit()) {
+        } else if (event->type() == QEvent::KeyPress) {
+            // An editable combo box keeps the focus itself and hands keys to its line edit
+            // directly: typed keys arrive here on the combo box.
             bool handled = false;
             cbKeyPressHandler(static_cast<QKeyEvent *>(event), handled);
             if (handled)

@@ -751,10 +751,12 @@ TEST(TfPelmoraGraph, TheGraphWindowGetsAndReturnsItsSettings) {
 }
 
 TEST_F(Connected, SendLineKeys) {
-    auto *edit = window->findChild<QComboBox *>("cbSendData")->lineEdit();
+    auto *combo = window->findChild<QComboBox *>("cbSendData");
+    auto *edit = combo->lineEdit();
     auto type = [&](int key, const QString &text) {
+        // Typed keys reach the combo box, which holds the focus, not its line edit.
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QApplication::sendEvent(edit, &press);
+        QApplication::sendEvent(combo, &press);
     };
     type(Qt::Key_Dollar, "$");
     for (const char c : std::string("pqvzq,rid"))
