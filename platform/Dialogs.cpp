@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace platform {
@@ -63,6 +64,18 @@ MessageResult RealMessageBox(const MessageRequest &request) {
     }
 }
 
+// The chosen filter counted from 1 (0: none). With the patterns hidden, Qt names the chosen
+// filter by its shown text alone, without the patterns it hides.
+int ChosenFilterIndex(const QString &chosen, const QStringList &filters) {
+    static const QRegularExpression patterns(QStringLiteral("^(.*)\\([^()]*\\)$"));
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        const QRegularExpressionMatch shown = patterns.match(filters[i]);
+        if (filters[i] == chosen || (shown.hasMatch() && shown.captured(1).simplified() == chosen))
+            return static_cast<int>(i) + 1;
+    }
+    return 0;
+}
+
 QString RealFileDialog(const FileDialogRequest &request, FileDialogOutcome *outcome) {
     QFileDialog dialog(nullptr, request.caption, request.directory);
     // The patterns are in each filter's description already: show it alone, not twice.
@@ -85,7 +98,7 @@ QString RealFileDialog(const FileDialogRequest &request, FileDialogOutcome *outc
     if (request.windowRect != nullptr)
         *request.windowRect = QRect(dialog.pos(), dialog.size());
     if (outcome)
-        outcome->filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+        outcome->filterIndex = ChosenFilterIndex(dialog.selectedNameFilter(), filters);
     if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().front();

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace platform;
 
@@ -58,6 +59,31 @@ TEST(Dialogs, OpenDialogStartsInAnExistingFolderAndShowsEachFilterOnce) {
     // Both letter cases match; "*.*" is every file.
     EXPECT_EQ(nameFilters, (QStringList{"All Hex Files (*.HEX, *.SHEX) (*.hex *.HEX *.shex *.SHEX)",
                                         "Hex Files (*.HEX) (*.hex *.HEX)", "All Files (*.*) (*)"}));
+}
+
+TEST(Dialogs, OpenDialogReportsTheFilterItClosedWith) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("app.hex"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    FileDialogRequest request;
+    request.directory = dir.path();
+    request.filter = QStringLiteral("Text files (*.txt)|*.txt|Hex Files (*.hex)|*.hex|All files (*.*)|*.*");
+    // Kept as shown, picked from the list, and left at the first when the stored one is out of range.
+    for (const auto &[stored, picked, expected] : {std::tuple{3, -1, 3}, {1, 1, 2}, {9, -1, 1}}) {
+        request.filterIndex = stored;
+        QTimer::singleShot(0, [&, picked = picked] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            if (picked >= 0)
+                dialog->selectNameFilter(dialog->nameFilters().at(picked));
+            dialog->selectFile(dir.filePath("app.hex"));
+            static_cast<QDialog *>(dialog)->accept(); // as the Open button does
+        });
+        FileDialogOutcome outcome;
+        EXPECT_EQ(ShowFileDialog(request, &outcome), dir.filePath("app.hex"));
+        EXPECT_EQ(outcome.filterIndex, expected) << stored;
+    }
 }
 
 TEST(Dialogs, AMessageBoxShowsItsTextAsWritten) {
