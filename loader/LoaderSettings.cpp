@@ -11,15 +11,19 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <climits>
 
 namespace {
 
 const QString settingsKey = QStringLiteral("SOFTWARE\\Zandrel Inc.\\Quorvel");
 
-// A number read under its own guard: a failed read gives the default.
-int ReadNumber(platform::Registry &reg, const char *name, int fallback) {
+// A number read under its own guard: a failed read, or a number beyond what the value can
+// carry, gives the default.
+int ReadNumber(platform::Registry &reg, const char *name, int fallback, int lowest = INT_MIN,
+               int highest = INT_MAX) {
     try {
-        return reg.ReadInteger(QString::fromLatin1(name));
+        const int value = reg.ReadInteger(QString::fromLatin1(name));
+        return value >= lowest && value <= highest ? value : fallback;
     } catch (const std::exception &) {
         return fallback;
     }
@@ -64,7 +68,8 @@ void TMainForm::FormCreate() {
         iPort = ReadNumber(reg, "Port", 1);
         iBaudrate = ReadNumber(reg, "Baudrate", 115200);
         iConnectrate = ReadNumber(reg, "Connectrate", 9600);
-        iPacketTimeout = ReadNumber(reg, "Packet Timeout", 60);
+        // Both go to the card in one byte: a hand-typed 300 must not arrive as 44.
+        iPacketTimeout = ReadNumber(reg, "Packet Timeout", 60, 0, 255);
         cbOptimizedLoading->setChecked(ReadNumber(reg, "Optimized Loading", 1) != 0);
         try {
             sInitialDir = reg.ReadString(QStringLiteral("InitialDir"));
@@ -73,7 +78,7 @@ void TMainForm::FormCreate() {
         }
         if (sInitialDir.isEmpty())
             sInitialDir = programFolder + QStringLiteral("UPDATES");
-        iDebugLevel = ReadNumber(reg, "Debug Level", 0);
+        iDebugLevel = ReadNumber(reg, "Debug Level", 0, 0, 255);
         bLogging = ReadNumber(reg, "Logging", 0) != 0 ? 1 : 0;
         bTracing = ReadNumber(reg, "Tracing", 0) != 0 ? 1 : 0;
 

@@ -107,7 +107,7 @@ TEST_F(MainFormTest, SettingsTypedByHandAreUsedAndStayReadableAfterExit) {
     QFile typed(file);
     ASSERT_TRUE(typed.open(QIODevice::WriteOnly));
     typed.write("[General]\nPort=3\nBaudrate = 57600\nConnectrate=fast\nPacket Timeout=dword:0000005a\n"
-                "InternalUse=1\n");
+                "InternalUse=1\nDebug Level=300\n");
     typed.close();
     StartWindow();
     EXPECT_EQ(form->StatusPanels[0]->text(), "COM: 3");
@@ -115,6 +115,7 @@ TEST_F(MainFormTest, SettingsTypedByHandAreUsedAndStayReadableAfterExit) {
     EXPECT_EQ(form->StatusPanels[2]->text(), "Download: 57600");
     EXPECT_EQ(form->iPacketTimeout, 90); // the older form still reads
     EXPECT_EQ(form->bInternalUse, 1);
+    EXPECT_EQ(form->iDebugLevel, 0); // beyond the byte the card takes: the default holds
     DestroyWindow();
 
     ASSERT_TRUE(typed.open(QIODevice::ReadOnly));
