@@ -142,6 +142,9 @@ TEST_F(SendAndScripts, AFileWithoutLineEndsArrivesUnchangedFromThePathAsChosen) 
         fileDialogs[0].filter,
         "Text files (*.txt)|*.txt|Hex Files (*.hex)|*.hex|A90 Hex files (*.a90)|*.a90|All files (*.*)|*.*");
     EXPECT_EQ(fileDialogs[0].filterIndex, 4);
+    // The stored default of 200 x 200 has no room to choose a file in.
+    EXPECT_GT(fileDialogs[0].windowRect->width(), 200);
+    EXPECT_GT(fileDialogs[0].windowRect->height(), 200);
     EXPECT_EQ(Button("bSendFile")->text(), "Cancel File");
     EXPECT_EQ(Text("lSendFilePB"), "sending file   -   " + chosenFile);
     EXPECT_TRUE(Text("lSendFileInfoPB").startsWith("1000 bytes  "));
