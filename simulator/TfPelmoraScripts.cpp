@@ -180,6 +180,11 @@ void TfPelmora::ShowSendFileProgress(int percent) {
 void TfPelmora::SendFileEnded() {
     bSendFile->setText("Send File");
     pFileSendPanel->hide();
+    // A script's own send: the script goes on, and its end frees the buttons.
+    if (scriptState.running) {
+        bSendFile->setEnabled(false);
+        return;
+    }
     EnableUserButtons();
 }
 

@@ -293,6 +293,16 @@ TEST_F(SendAndScripts, DefineButtonTakesOnlyWhatFitsAButton) {
     EXPECT_EQ(window->ButtonScriptLines(8), (QStringList{"a", QString(599, 'x')}));
 }
 
+TEST_F(SendAndScripts, DefinedLinesAreTheLinesThatLoadBack) {
+    window->findChild<QAction *>("mButtonGroup1")->trigger();
+    DefineButton(0, "Blanks", "  HELLO \n \t \n~waitfor OK\t");
+    const QStringList saved{"HELLO", "~waitfor OK"}; // as the settings file keeps them
+    EXPECT_EQ(window->ButtonScriptLines(0), saved);
+    CloseWindow();
+    OpenWindow();
+    EXPECT_EQ(window->ButtonScriptLines(0), saved);
+}
+
 TEST_F(SendAndScripts, CancellingASendFreesTheButtonsAtOnce) {
     chosenFile = WriteFile(QDir::current().filePath("long.txt"), std::string(20000, 'z'));
     Button("bSendFile")->click();
@@ -321,4 +331,18 @@ TEST_F(SendAndScripts, CancellingASendFreesTheButtonsAtOnce) {
     EXPECT_TRUE(window->outgoing.empty());
     window->findChild<QAction *>("mShowScriptDetails")->trigger();
     EXPECT_TRUE(Text("lScriptLineReport").isEmpty());
+}
+
+TEST_F(SendAndScripts, AScriptKeepsItsButtonsDisabledAfterItsFileSendEnds) {
+    WriteFile(QDir::current().filePath("short.txt"), "x");
+    window->findChild<QAction *>("mButtonGroup1")->trigger();
+    DefineButton(0, "Send", "~f short.txt\n~waitfor never");
+    Button("bButton1")->click();
+    ASSERT_TRUE(PollUntil(*window, [&] { return window->ScriptState().waitPending; }));
+    EXPECT_FALSE(Button("bButton2")->isEnabled());
+    EXPECT_FALSE(Button("bSendFile")->isEnabled());
+    EXPECT_FALSE(Button("bCancelButtonScript")->isHidden());
+    Button("bCancelButtonScript")->click();
+    ASSERT_TRUE(PollUntil(*window, [&] { return !window->ScriptState().running; }));
+    EXPECT_TRUE(Button("bButton2")->isEnabled());
 }
