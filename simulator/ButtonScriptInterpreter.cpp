@@ -78,6 +78,7 @@ bool ButtonScriptInterpreter::Start(int script, int button, const QStringList &s
     state.delayActive = false;
     state.awaitingVersion = false;
     state.ClearWait();
+    earlierLines.clear();
     host.ClearDelayReport();
     state.lineIndex = 0;
     state.script = script;
@@ -93,8 +94,17 @@ void ButtonScriptInterpreter::End() {
 }
 
 void ButtonScriptInterpreter::MatchRawLine(std::string_view line) {
-    if (state.waitPending && !state.waitMatched && !state.waitTimedOut && line.ends_with(state.waitPattern))
+    if (state.waitPending && !state.waitMatched && !state.waitTimedOut && line.ends_with(state.waitPattern)) {
         state.waitMatched = true;
+        earlierLines.clear(); // a later wait looks only past this reply
+        return;
+    }
+    if (!state.running)
+        return;
+    if (earlierLines.size() >= kEarlierLineLimit)
+        earlierLines.pop_front();
+    // A pattern is never longer, so the end of the line is all a wait compares.
+    earlierLines.emplace_back(line.substr(line.size() - std::min(line.size(), kPatternLimit)));
 }
 
 void ButtonScriptInterpreter::CheckWaitTime() {
@@ -151,6 +161,7 @@ void ButtonScriptInterpreter::Step() {
         host.ShowLineReport(QString::fromStdString(line));
     if (!RunLine(line))
         ++state.lineIndex;
+    earlierLines.clear();
 }
 
 bool ButtonScriptInterpreter::RunLine(const std::string &line) {
@@ -249,6 +260,9 @@ void ButtonScriptInterpreter::StartWait(std::string_view pattern, bool timed, st
     state.waitStart = timer.Now();
     state.waitLength = lengthMs;
     state.waitPattern = std::string(pattern.substr(0, kPatternLimit));
+    state.waitMatched =
+        std::any_of(earlierLines.begin(), earlierLines.end(),
+                    [&](const std::string &earlier) { return earlier.ends_with(state.waitPattern); });
 }
 
 void ButtonScriptInterpreter::SetBaudRate(std::int32_t baud) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@ class TickTimer;
 class ButtonScriptInterpreter {
 public:
     static constexpr std::size_t kPatternLimit = 49;
+    static constexpr std::size_t kEarlierLineLimit = 100;
     static constexpr std::uint32_t kLineSpacingMs = 20;
     static constexpr std::uint32_t kDetailUpdateMs = 300;
 
@@ -52,7 +54,8 @@ public:
     bool IsRunning() const { return state.running; }
 
     // The main loop's part of a wait: a received plain line that ends with the pattern
-    // matches it; a timed wait whose length has passed has timed out.
+    // matches it; a timed wait whose length has passed has timed out. A wait also takes a line
+    // that came after the line before it ran: a fast device answers within the 20 ms between.
     void MatchRawLine(std::string_view line);
     void CheckWaitTime();
 
@@ -79,4 +82,7 @@ private:
     Host &host;
     const TickTimer &timer;
     std::vector<std::string> lines;
+    // The ends of the plain lines received since the last script line ran and not taken by a
+    // wait, the newest kept when there are many.
+    std::deque<std::string> earlierLines;
 };

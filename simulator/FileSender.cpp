@@ -89,11 +89,24 @@ void FileSender::Pump() {
         delayPending = false;
         const auto begin = block.begin();
         const auto end = begin + static_cast<std::ptrdiff_t>(pending);
+        // A line delay lets one line go at a time; the response window no more lines than it has
+        // room for, which a block of 200 bytes may well exceed.
+        int room = lineDelayMs > 0 ? 1 : static_cast<int>(kBlockSize);
+        if (state.responseWindow)
+            room = std::min(room, kResponseWindow - state.outstandingLines);
+        auto cut = begin;
+        int lines = 0;
+        while (lines < room) {
+            const auto lineEnd = std::find(cut, end, '\n');
+            if (lineEnd == end)
+                break;
+            cut = lineEnd + 1;
+            ++lines;
+        }
         auto count = static_cast<std::int32_t>(pending);
-        if (lineDelayMs > 0) {
-            const auto lineEnd = std::find(begin, end, '\n');
-            if (lineEnd != end) {
-                count = static_cast<std::int32_t>(lineEnd - begin + 1);
+        if (lines == room) {
+            count = static_cast<std::int32_t>(cut - begin);
+            if (lineDelayMs > 0) {
                 lineStart = timer.Now();
                 delayPending = true;
             }

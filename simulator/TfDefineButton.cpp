@@ -23,8 +23,9 @@ TfDefineButton::TfDefineButton(QWidget *parent) : QDialog(parent, Qt::Dialog) {
     scriptLabel->setObjectName("lButtonScript");
     // What the editor does with the lines; the interpreter's commands are in the README.
     scriptLabel->setToolTip(QString("One script line per line. Lines beginning with '~' are commands, the "
-                                    "others are sent to the device. Empty lines are dropped; a script holds "
-                                    "at most %1 lines of %2 characters.")
+                                    "others are sent to the device. Empty lines are dropped, and so are "
+                                    "blanks at either end of a line; a script holds at most %1 lines of "
+                                    "%2 characters.")
                                 .arg(kMaxLines)
                                 .arg(kMaxLineLength));
     memoButtonText = new QPlainTextEdit(this);
@@ -69,8 +70,12 @@ QString TfDefineButton::GetCaption() const {
 }
 
 QStringList TfDefineButton::GetLines() const {
-    QStringList lines = memoButtonText->toPlainText().split('\n');
-    lines.removeAll(QString());
+    // Each line as the settings file gives it back, without the blanks at its ends, so the script
+    // runs the same after a restart as it did before.
+    QStringList lines;
+    for (const QString &line : memoButtonText->toPlainText().split('\n'))
+        if (const QString kept = line.trimmed(); !kept.isEmpty())
+            lines.append(kept);
     return lines;
 }
 

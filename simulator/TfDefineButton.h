@@ -19,7 +19,7 @@ public:
     void SetButton(const QString &caption, const QStringList &lines);
     // The caption on one line.
     QString GetCaption() const;
-    // The script's lines without the empty ones.
+    // The script's lines without the empty ones and without blanks at their ends.
     QStringList GetLines() const;
 
     // OK keeps the dialog open, with a message, while the script does not fit a button.

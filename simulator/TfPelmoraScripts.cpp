@@ -29,6 +29,9 @@ constexpr const char *kSendFileFilter =
 // The key label of the running button, and of the others.
 constexpr const char *kTagRunning = "background-color: #000080; color: white;";
 constexpr const char *kTagIdle = "background-color: #ffffff; color: black;";
+// The stored default of 200 x 200, or less, has no room to choose a file in.
+constexpr QSize kSmallestStoredFileDialog{200, 200};
+constexpr QSize kUsableFileDialog{640, 420};
 
 } // namespace
 
@@ -100,6 +103,9 @@ void TfPelmora::bClickSendFile() {
     odSendFile.fileName = ini.ReadString("SendFileFileName", QString());
     odSendFile.filter = kSendFileFilter;
     odSendFile.filterIndex = ini.ReadInteger("SendFileFilterIndex", 4);
+    if (fileDialogRect.width() <= kSmallestStoredFileDialog.width() &&
+        fileDialogRect.height() <= kSmallestStoredFileDialog.height())
+        fileDialogRect.setSize(kUsableFileDialog);
     odSendFile.windowRect = &fileDialogRect;
     platform::FileDialogOutcome closed;
     const QString chosen = platform::ShowFileDialog(odSendFile, &closed);
@@ -174,6 +180,11 @@ void TfPelmora::ShowSendFileProgress(int percent) {
 void TfPelmora::SendFileEnded() {
     bSendFile->setText("Send File");
     pFileSendPanel->hide();
+    // A script's own send: the script goes on, and its end frees the buttons.
+    if (scriptState.running) {
+        bSendFile->setEnabled(false);
+        return;
+    }
     EnableUserButtons();
 }
 

@@ -169,6 +169,15 @@ TEST_F(Script, AnUntimedWaitHoldsUntilALineEndsWithItsPattern) {
     EXPECT_EQ(window.sent, std::vector<std::string>{"after"});
 }
 
+TEST_F(Script, AWaitAlsoTakesAReplyThatCameBeforeItsLineWasReached) {
+    Run({"HELLO", "~waitfor OK", "DONE"});
+    while (window.sent.empty())
+        Poll();
+    interpreter.MatchRawLine("OK"); // a device that answers within the 20 ms to the next line
+    PollToEnd();
+    EXPECT_EQ(window.sent, (std::vector<std::string>{"HELLO", "DONE"}));
+}
+
 TEST_F(Script, CancelEndsAWaitAsMatchedAndTheScriptDuringADelay) {
     Run({"~waitfortime 5000 OK", "skipped", "~d10000", "never"});
     PollFor(100);

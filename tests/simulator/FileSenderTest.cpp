@@ -125,6 +125,17 @@ TEST_F(Pump, ResponseWindowHoldsFourLinesUntilRepliesFreeThem) {
     EXPECT_EQ(Written(), Lines(10));
 }
 
+TEST_F(Pump, ResponseWindowHoldsFourLinesAlsoWithoutALineDelay) {
+    host.responseWindow = true;
+    StartSending(Lines(10)); // a single block
+    for (int i = 0; i < 10; ++i)
+        Poll();
+    EXPECT_EQ(Written(), Lines(4));
+    state.outstandingLines -= 2;
+    Poll();
+    EXPECT_EQ(Written(), Lines(6));
+}
+
 TEST_F(Pump, EveryWayOutClosesTheFileAndEndsTheSendOnce) {
     StartSending("");
     EXPECT_EQ(PollToEnd(), 1); // an empty file: nothing written

@@ -142,6 +142,9 @@ TEST_F(SendAndScripts, AFileWithoutLineEndsArrivesUnchangedFromThePathAsChosen) 
         fileDialogs[0].filter,
         "Text files (*.txt)|*.txt|Hex Files (*.hex)|*.hex|A90 Hex files (*.a90)|*.a90|All files (*.*)|*.*");
     EXPECT_EQ(fileDialogs[0].filterIndex, 4);
+    // The stored default of 200 x 200 has no room to choose a file in.
+    EXPECT_GT(fileDialogs[0].windowRect->width(), 200);
+    EXPECT_GT(fileDialogs[0].windowRect->height(), 200);
     EXPECT_EQ(Button("bSendFile")->text(), "Cancel File");
     EXPECT_EQ(Text("lSendFilePB"), "sending file   -   " + chosenFile);
     EXPECT_TRUE(Text("lSendFileInfoPB").startsWith("1000 bytes  "));
@@ -290,6 +293,16 @@ TEST_F(SendAndScripts, DefineButtonTakesOnlyWhatFitsAButton) {
     EXPECT_EQ(window->ButtonScriptLines(8), (QStringList{"a", QString(599, 'x')}));
 }
 
+TEST_F(SendAndScripts, DefinedLinesAreTheLinesThatLoadBack) {
+    window->findChild<QAction *>("mButtonGroup1")->trigger();
+    DefineButton(0, "Blanks", "  HELLO \n \t \n~waitfor OK\t");
+    const QStringList saved{"HELLO", "~waitfor OK"}; // as the settings file keeps them
+    EXPECT_EQ(window->ButtonScriptLines(0), saved);
+    CloseWindow();
+    OpenWindow();
+    EXPECT_EQ(window->ButtonScriptLines(0), saved);
+}
+
 TEST_F(SendAndScripts, CancellingASendFreesTheButtonsAtOnce) {
     chosenFile = WriteFile(QDir::current().filePath("long.txt"), std::string(20000, 'z'));
     Button("bSendFile")->click();
@@ -318,4 +331,18 @@ TEST_F(SendAndScripts, CancellingASendFreesTheButtonsAtOnce) {
     EXPECT_TRUE(window->outgoing.empty());
     window->findChild<QAction *>("mShowScriptDetails")->trigger();
     EXPECT_TRUE(Text("lScriptLineReport").isEmpty());
+}
+
+TEST_F(SendAndScripts, AScriptKeepsItsButtonsDisabledAfterItsFileSendEnds) {
+    WriteFile(QDir::current().filePath("short.txt"), "x");
+    window->findChild<QAction *>("mButtonGroup1")->trigger();
+    DefineButton(0, "Send", "~f short.txt\n~waitfor never");
+    Button("bButton1")->click();
+    ASSERT_TRUE(PollUntil(*window, [&] { return window->ScriptState().waitPending; }));
+    EXPECT_FALSE(Button("bButton2")->isEnabled());
+    EXPECT_FALSE(Button("bSendFile")->isEnabled());
+    EXPECT_FALSE(Button("bCancelButtonScript")->isHidden());
+    Button("bCancelButtonScript")->click();
+    ASSERT_TRUE(PollUntil(*window, [&] { return !window->ScriptState().running; }));
+    EXPECT_TRUE(Button("bButton2")->isEnabled());
 }
