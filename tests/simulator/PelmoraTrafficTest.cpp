@@ -101,6 +101,15 @@ TEST_F(Traffic, AcquireFindsTheReceiverAndWatchesIt) {
     EXPECT_NE(std::find(sent.begin(), sent.end(), "$PQVZK,6"), sent.end());
 }
 
+TEST_F(Traffic, TheConnectionReportShowsTheReceiversBytesAsText) {
+    Open(DeviceStandIn::Kind::Receiver);
+    device->AnswerLine("$PQVZQ,RID", "$PQVZR,RID,<b>Caf\xE9</b>,2.10,A,B,SN1");
+    window->SetAcquireState(AcquireSequence::WaitingForRid);
+    ASSERT_TRUE(PollUntil(*window, [&] { return !Label("lBriskenConnectionReport").trimmed().isEmpty(); }));
+    EXPECT_EQ(Label("lBriskenConnectionReport"), QString::fromLatin1("<b>Caf\xE9</b> v2.10 #SN1"));
+    EXPECT_EQ(window->findChild<QLabel *>("lBriskenConnectionReport")->textFormat(), Qt::PlainText);
+}
+
 TEST(TrafficWithoutDevice, AcquireCancelsAndGivesUpAt38400) {
     platform::VirtualClock clock;
     platform::ScopedClock useClock(clock);
