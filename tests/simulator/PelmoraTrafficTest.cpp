@@ -20,8 +20,11 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pelmoratest;
 using testsupport::DeviceStandIn;
@@ -223,6 +226,26 @@ TEST_F(Traffic, ALogThatCannotBeWrittenSaysSoAndRecovers) {
     Deliver({"second"}, 2);
     EXPECT_EQ(Label("lLogMessagesStatus"), "Logging Messages");
     EXPECT_EQ(FileContents("logs/run.log"), "second\r\n");
+}
+
+TEST_F(Traffic, OnlyARegularFileIsALogAndViewingSaysWhenNothingOpensIt) {
+    // A named pipe, even one that something reads, is refused as a file that cannot be written.
+    const QByteArray name = QByteArray(150, 'p') + ".log";
+    ASSERT_EQ(::mkfifo(name.constData(), 0600), 0);
+    const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+    Open(DeviceStandIn::Kind::Receiver, "LogFileNameNoPrompt=" + name + "\n");
+    Button("bLogMessages")->click();
+    Deliver({"line"}, 1);
+    const auto *status = window->findChild<QLabel *>("lLogMessagesStatus");
+    EXPECT_TRUE(status->text().startsWith("Cannot write ppp")) << status->text().toStdString();
+    EXPECT_LE(status->x() + status->width(), status->parentWidget()->width());
+    EXPECT_TRUE(status->toolTip().contains(QDir::current().absoluteFilePath(name)));
+    Button("bLogMessages")->click();
+    AnswerBoxes(platform::MessageResult::Ok);
+    platform::SetDesktopOpenHandler([](const QString &) { return false; });
+    window->mLogViewFileClick();
+    EXPECT_EQ(boxes, QStringList{"View Log File: No program was found to open " + name});
+    ::close(reader);
 }
 
 TEST_F(Traffic, APromptedLogFileIsUsedAsPicked) {
