@@ -20,6 +20,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -357,6 +358,26 @@ TEST(TrafficWithoutDevice, TheMonitorGrowsHidesAndShowsItsLegend) {
         window.AttachWindows({});
     }
     EXPECT_TRUE(start.ReadIni().contains("MsgMonColorsWindowLeft=50\nMsgMonColorsWindowTop=60\n"));
+}
+
+TEST(TrafficWithoutDevice, SendFileStaysWithTheSendLineAndTheListNeverScrollsSideways) {
+    StartDirectory start;
+    TfPelmora window;
+    window.show();
+    auto *list = window.findChild<QListView *>("lbMessageMonitor");
+    for (int i = 0; i < 30; ++i)
+        window.AddMonitorLine(std::string(300, 'x').c_str());
+    ASSERT_TRUE(WaitUntil([&] {
+        QCoreApplication::processEvents();
+        return list->verticalScrollBar()->isVisible();
+    }));
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    auto *sendLine = window.findChild<QComboBox *>("cbSendData");
+    auto *sendFile = window.findChild<QPushButton *>("bSendFile");
+    window.findChild<QAction *>("mMsgMonBig")->trigger();
+    EXPECT_EQ(sendFile->mapTo(&window, QPoint()).y(), sendLine->mapTo(&window, QPoint()).y());
+    window.findChild<QAction *>("mMsgMonHide")->trigger();
+    EXPECT_FALSE(sendFile->isVisible());
 }
 
 // Each option's handler does what a click on its item does: the check toggles and the monitor,
