@@ -17,16 +17,20 @@
 namespace {
 
 // Writes bytes to the end of a regular file, or over it; false when any step fails. Anything
-// else (a named pipe, a device) is refused before a byte goes to it: opening or writing one can
-// hold the window for as long as nobody reads it.
+// else (a named pipe, a device) is refused, before it is opened and again once it is: opening or
+// writing one can hold the window for as long as nobody reads it, and opening a device can
+// already act on it.
 bool WriteFile(const QString &name, bool overwrite, const std::string &bytes) {
     if (name.isEmpty())
         return false;
-    const int fd = ::open(QFile::encodeName(name).constData(),
-                          O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    const QByteArray path = QFile::encodeName(name);
+    struct stat info {};
+    if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return false;
+    const int fd =
+        ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
-    struct stat info {};
     bool written =
         ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (!overwrite || ::ftruncate(fd, 0) == 0);
     for (std::size_t done = 0; written && done < bytes.size();) {
