@@ -6,21 +6,41 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// Writes bytes to the end of a file, or over it; false when any step fails.
-bool WriteFile(const QString &name, const char *mode, const std::string &bytes) {
+// Writes bytes to the end of a regular file, or over it; false when any step fails. Anything
+// else (a named pipe, a device) is refused, before it is opened and again once it is: opening or
+// writing one can hold the window for as long as nobody reads it, and opening a device can
+// already act on it.
+bool WriteFile(const QString &name, bool overwrite, const std::string &bytes) {
     if (name.isEmpty())
         return false;
-    std::FILE *file = std::fopen(QFile::encodeName(name).constData(), mode);
-    if (file == nullptr)
+    const QByteArray path = QFile::encodeName(name);
+    struct stat info {};
+    if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode))
         return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    const int fd =
+        ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool written =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (!overwrite || ::ftruncate(fd, 0) == 0);
+    for (std::size_t done = 0; written && done < bytes.size();) {
+        const ssize_t count = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        written = count > 0;
+        done += written ? static_cast<std::size_t>(count) : 0;
+    }
+    return ::close(fd) == 0 && written;
 }
 
 } // namespace
@@ -57,7 +77,7 @@ void MessageLog::StartRun() {
     failing = false;
     const QString name = ActiveFileName();
     if (options.overWriteFile && !name.isEmpty())
-        failing = !WriteFile(name, "wb", {});
+        failing = !WriteFile(name, true, {});
 }
 
 MessageLog::Result MessageLog::LogMessage(const char *text, std::uint32_t tick) {
@@ -66,7 +86,7 @@ MessageLog::Result MessageLog::LogMessage(const char *text, std::uint32_t tick) 
     const MessageCategory category = classifier.ClassifyMessage(text);
     if (!Selected(category))
         return Result::Skipped;
-    const bool written = WriteFile(ActiveFileName(), "ab", FormatLogLine(text, category, tick));
+    const bool written = WriteFile(ActiveFileName(), false, FormatLogLine(text, category, tick));
     failing = !written;
     return written ? Result::Written : Result::Failed;
 }

@@ -211,7 +211,7 @@ void TfPelmora::BuildMonitorPanel() {
     cbSendData->setObjectName("cbSendData");
     cbSendData->setEditable(true);
     cbSendData->setInsertPolicy(QComboBox::NoInsert);
-    cbSendData->setGeometry(0, 196, 460, 26);
+    cbSendData->setGeometry(0, 196, 375, 26);
     cbSendData->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(cbSendData, &QComboBox::customContextMenuRequested, this, &TfPelmora::cbContextPopUp);
     cbSendData->installEventFilter(this);
@@ -223,6 +223,7 @@ void TfPelmora::BuildMonitorPanel() {
     bPause = MakeButton(pMessageMonitorPanel, "bPause", "Pause", {545, 196, 70, 26});
     bClear = MakeButton(pMessageMonitorPanel, "bClear", "Clear", {620, 196, 70, 26});
     bAddCkSum = MakeButton(pMessageMonitorPanel, "bAddCkSum", "Add CkSum", {695, 196, 80, 26});
+    bSendFile = MakeButton(pMessageMonitorPanel, "bSendFile", "Send File", {380, 196, 85, 26});
     connect(bSendData, &QPushButton::clicked, this, &TfPelmora::bClickSendData);
     connect(bPause, &QPushButton::clicked, this, &TfPelmora::bClickPause);
     connect(bClear, &QPushButton::clicked, this, &TfPelmora::bClickClear);
@@ -258,7 +259,6 @@ void TfPelmora::BuildAuxPanel() {
     lAcquireBriskenStatus = MakeLabel(pAuxPanel, "lAcquireBriskenStatus", QString(), {115, 56, 130, 16});
     bGraphicDisplay = MakeButton(pAuxPanel, "bGraphicDisplay", "&ShowGraph", {250, 50, 85, 26});
     connect(bGraphicDisplay, &QPushButton::clicked, this, &TfPelmora::bClickGraphicDisplay);
-    bSendFile = MakeButton(pAuxPanel, "bSendFile", "Send File", {250, 27, 85, 22});
     lScriptLineReport = MakeLabel(pAuxPanel, "lScriptLineReport", QString(), {8, 80, 150, 16});
     lScriptMessageReport = MakeLabel(pAuxPanel, "lScriptMessageReport", QString(), {160, 80, 175, 16});
     lBriskenConnectionReport =

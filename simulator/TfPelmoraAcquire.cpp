@@ -15,7 +15,12 @@ void TfPelmora::CreateAcquireParts() {
     actions.sendSentence = [this](const char *text) { SendSentence(text); };
     actions.clearLcd = [this] { ClearLcd(); };
     actions.showStatus = [this](const char *text) { lAcquireBriskenStatus->setText(text); };
-    actions.showReport = [this](const char *text) { lBriskenConnectionReport->setText(text); };
+    // The receiver's name, version and serial are its bytes, shown as the monitor shows them:
+    // Latin-1 text, never markup.
+    lBriskenConnectionReport->setTextFormat(Qt::PlainText);
+    actions.showReport = [this](const char *text) {
+        lBriskenConnectionReport->setText(QString::fromLatin1(text));
+    };
     actions.showButton = [this](bool shown) {
         bAcquireBrisken->setText("Acquire Brisken");
         bAcquireBrisken->setVisible(shown);

@@ -97,11 +97,17 @@ void TfPelmora::ShowLogStatus() {
     const QString name = messageLog->ActiveFileName();
     const QString text = name.isEmpty() ? QString("No log file chosen")
                                         : QString("Cannot write %1").arg(QFileInfo(name).fileName());
-    lLogMessagesStatus->setText(text);
     if (!name.isEmpty())
-        lLogMessagesStatus->setToolTip(QString("The log file %1 cannot be written").arg(name));
-    const int width = QFontMetrics(lLogMessagesStatus->font()).horizontalAdvance(text) + 4;
-    lLogMessagesStatus->resize(std::max(lLogMessagesStatus->width(), width), lLogMessagesStatus->height());
+        lLogMessagesStatus->setToolTip(
+            QString("The log file %1 cannot be written").arg(QFileInfo(name).absoluteFilePath()));
+    // As wide as its text up to its panel's edge, so it stays in the window; a longer text is cut
+    // there and the tooltip names the whole path.
+    const QFontMetrics metrics(lLogMessagesStatus->font());
+    const int room = lLogMessagesStatus->parentWidget()->width() - lLogMessagesStatus->x();
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, room - 4);
+    lLogMessagesStatus->setText(shown);
+    const int width = std::max(lLogMessagesStatus->width(), metrics.horizontalAdvance(shown) + 4);
+    lLogMessagesStatus->resize(std::min(width, room), lLogMessagesStatus->height());
 }
 
 void TfPelmora::UpdateLogButton() {
@@ -241,5 +247,6 @@ void TfPelmora::mLogViewFileClick() {
         platform::ShowMessage(QString("%1 does not exist").arg(name), "File Not Found");
         return;
     }
-    platform::OpenWithDesktop(QFileInfo(name).absoluteFilePath());
+    if (!platform::OpenWithDesktop(QFileInfo(name).absoluteFilePath()))
+        platform::ShowMessage(QString("No program was found to open %1").arg(name), "View Log File");
 }

@@ -36,6 +36,9 @@ void TfPelmora::CreateMonitorParts() {
     lbMessageMonitor->setFont(MessageMonitorDelegate::MonitorFont());
     lbMessageMonitor->setSelectionMode(QAbstractItemView::NoSelection);
     lbMessageMonitor->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A line wider than the list is cut at its edge: a sideways scroll bar would cover the newest
+    // line, which the list keeps in view.
+    lbMessageMonitor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette palette = lbMessageMonitor->palette();
     palette.setColor(QPalette::Base, platform::FromTColor(kMonitorBackground));
     lbMessageMonitor->setPalette(palette);

@@ -257,9 +257,12 @@ bool TfPelmora::WindowsAppMessageLoop(QObject *receiver, QEvent *event) {
         return false;
     }
     if (event->type() == QEvent::KeyPress) {
-        // Auto-repeats, also those X sends unmarked after a held-back release, and the Off type
-        // pass on: one press sends one sentence.
-        if (keyReleaseHold.TakeRepeat(code, key->timestamp()) || key->isAutoRepeat() || type == RfpType::Off)
+        // A repeat, also one X sends unmarked after a held-back release, is consumed: passed on,
+        // Qt hands the same event to the parent, which finds no held release left to match it and
+        // would send it as a new press. With the Off type the keys are not the panel's.
+        if (keyReleaseHold.TakeRepeat(code, key->timestamp()) || key->isAutoRepeat())
+            return type != RfpType::Off;
+        if (type == RfpType::Off)
             return false;
         SendKeyRelease(keyReleaseHold.Take());
         SetPanelKey(bits, true);

@@ -20,8 +20,12 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pelmoratest;
 using testsupport::DeviceStandIn;
@@ -99,6 +103,15 @@ TEST_F(Traffic, AcquireFindsTheReceiverAndWatchesIt) {
     const auto sent = device->Received();
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "$PQVZS,LCD,ON"), 8);
     EXPECT_NE(std::find(sent.begin(), sent.end(), "$PQVZK,6"), sent.end());
+}
+
+TEST_F(Traffic, TheConnectionReportShowsTheReceiversBytesAsText) {
+    Open(DeviceStandIn::Kind::Receiver);
+    device->AnswerLine("$PQVZQ,RID", "$PQVZR,RID,<b>Caf\xE9</b>,2.10,A,B,SN1");
+    window->SetAcquireState(AcquireSequence::WaitingForRid);
+    ASSERT_TRUE(PollUntil(*window, [&] { return !Label("lBriskenConnectionReport").trimmed().isEmpty(); }));
+    EXPECT_EQ(Label("lBriskenConnectionReport"), QString::fromLatin1("<b>Caf\xE9</b> v2.10 #SN1"));
+    EXPECT_EQ(window->findChild<QLabel *>("lBriskenConnectionReport")->textFormat(), Qt::PlainText);
 }
 
 TEST(TrafficWithoutDevice, AcquireCancelsAndGivesUpAt38400) {
@@ -216,6 +229,26 @@ TEST_F(Traffic, ALogThatCannotBeWrittenSaysSoAndRecovers) {
     EXPECT_EQ(FileContents("logs/run.log"), "second\r\n");
 }
 
+TEST_F(Traffic, OnlyARegularFileIsALogAndViewingSaysWhenNothingOpensIt) {
+    // A named pipe, even one that something reads, is refused as a file that cannot be written.
+    const QByteArray name = QByteArray(150, 'p') + ".log";
+    ASSERT_EQ(::mkfifo(name.constData(), 0600), 0);
+    const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+    Open(DeviceStandIn::Kind::Receiver, "LogFileNameNoPrompt=" + name + "\n");
+    Button("bLogMessages")->click();
+    Deliver({"line"}, 1);
+    const auto *status = window->findChild<QLabel *>("lLogMessagesStatus");
+    EXPECT_TRUE(status->text().startsWith("Cannot write ppp")) << status->text().toStdString();
+    EXPECT_LE(status->x() + status->width(), status->parentWidget()->width());
+    EXPECT_TRUE(status->toolTip().contains(QDir::current().absoluteFilePath(name)));
+    Button("bLogMessages")->click();
+    AnswerBoxes(platform::MessageResult::Ok);
+    platform::SetDesktopOpenHandler([](const QString &) { return false; });
+    window->mLogViewFileClick();
+    EXPECT_EQ(boxes, QStringList{"View Log File: No program was found to open " + name});
+    ::close(reader);
+}
+
 TEST_F(Traffic, APromptedLogFileIsUsedAsPicked) {
     Open(DeviceStandIn::Kind::Receiver, "LogDate=0\nLogTime=0\nLogMsTickCount=0\nLogPromptForFilename=1\n"
                                         "LogOverWriteFile=1\n");
@@ -325,6 +358,26 @@ TEST(TrafficWithoutDevice, TheMonitorGrowsHidesAndShowsItsLegend) {
         window.AttachWindows({});
     }
     EXPECT_TRUE(start.ReadIni().contains("MsgMonColorsWindowLeft=50\nMsgMonColorsWindowTop=60\n"));
+}
+
+TEST(TrafficWithoutDevice, SendFileStaysWithTheSendLineAndTheListNeverScrollsSideways) {
+    StartDirectory start;
+    TfPelmora window;
+    window.show();
+    auto *list = window.findChild<QListView *>("lbMessageMonitor");
+    for (int i = 0; i < 30; ++i)
+        window.AddMonitorLine(std::string(300, 'x').c_str());
+    ASSERT_TRUE(WaitUntil([&] {
+        QCoreApplication::processEvents();
+        return list->verticalScrollBar()->isVisible();
+    }));
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    auto *sendLine = window.findChild<QComboBox *>("cbSendData");
+    auto *sendFile = window.findChild<QPushButton *>("bSendFile");
+    window.findChild<QAction *>("mMsgMonBig")->trigger();
+    EXPECT_EQ(sendFile->mapTo(&window, QPoint()).y(), sendLine->mapTo(&window, QPoint()).y());
+    window.findChild<QAction *>("mMsgMonHide")->trigger();
+    EXPECT_FALSE(sendFile->isVisible());
 }
 
 // Each option's handler does what a click on its item does: the check toggles and the monitor,

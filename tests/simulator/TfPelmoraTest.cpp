@@ -225,6 +225,17 @@ TEST_F(Connected, HoldingAKeySendsOnePressAndOneReleaseWhateverXMarks) {
                                                          "$PQVZK,1", "$PQVZK,0"}));
 }
 
+TEST_F(Connected, ARepeatHandedOnToTheWindowIsNoNewPress) {
+    // Keys land on the focused panel, and Qt hands an event the panel leaves to the window too.
+    QWidget &panel = *window->centralWidget();
+    Key(panel, QEvent::KeyPress, Qt::Key_Left, false, 7000);
+    Key(panel, QEvent::KeyRelease, Qt::Key_Left, false, 7030);
+    Key(panel, QEvent::KeyPress, Qt::Key_Left, false, 7030);
+    Key(panel, QEvent::KeyRelease, Qt::Key_Left, false, 7100);
+    LetReleasesGo();
+    EXPECT_EQ(ReceivedByNow(), (std::vector<std::string>{"$PQVZK,8", "$PQVZK,0"}));
+}
+
 TEST_F(Connected, AnswersTheDeviceIdQuery) {
     Deliver("$PQVZQ,DID");
     EXPECT_TRUE(device.WaitForLine(
