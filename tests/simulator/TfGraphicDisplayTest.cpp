@@ -304,6 +304,53 @@ TEST_F(Graph, HoldingADeviceAreaShowsItsSerialNumberInstead) {
     EXPECT_EQ(graph.Picture(), normal);
 }
 
+TEST_F(Graph, AnIdentityAndItsVersionNeverDrawOverEachOther) {
+    const GraphLayout &g = graph.Layout();
+    // The steering controller's row of the panel, between the frame and the divider.
+    const auto row = [&](const char *identity, const char *version) {
+        DeviceIdentitySet ids{};
+        std::strcpy(ids[0].identity, identity);
+        std::strcpy(ids[0].version, version);
+        SampleRing ring;
+        ring.Put(GraphSample{});
+        QImage image(graph.Picture().size(), QImage::Format_RGB32);
+        GraphRenderer().Draw(image, {ring, graph.Traces(), g, ids}, 0);
+        return image.copy(4, g.RowY(9), 150, 14);
+    };
+    // The columns from the first to the last one a text colours.
+    const auto ink = [](const QImage &image) {
+        std::vector<int> columns;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixelColor(x, y) != kBackground) {
+                    columns.push_back(x);
+                    break;
+                }
+        return image.copy(columns.front(), 0, columns.back() - columns.front() + 1, image.height());
+    };
+    const QImage both = row("Brisken DGPS", "2.10");
+    const QImage identity = ink(row("Brisken DGPS", ""));
+    const QImage version = ink(row(" ", "2.10"));
+    // Both show whole, the version right of the identity.
+    int at = 0;
+    while (at + version.width() <= both.width() &&
+           both.copy(at, 0, version.width(), both.height()) != version)
+        ++at;
+    ASSERT_LE(at + version.width(), both.width());
+    EXPECT_EQ(ink(both.copy(0, 0, at, both.height())), identity);
+}
+
+TEST_F(Graph, PanelTextsAreDrawnOnTheBackground) {
+    graph.show();
+    GraphSample s{};
+    s.firstRsp = 1;
+    Sample(s);
+    // The dark rule under row 7 stops at "Sol Control", blank between its words too.
+    const int rule = graph.Layout().RowY(8) - 1;
+    EXPECT_EQ(Pixel(383, rule), QColor(0, 0, 0x80));
+    EXPECT_EQ(Pixel(414, rule), kBackground);
+}
+
 TEST_F(Graph, SaveDataTakesTheNextFreeNumber) {
     for (const char *taken : {"Pelmora007.txt", "Pelmora008.txt"}) {
         QFile f(dir.filePath(taken));
