@@ -288,6 +288,13 @@ void TfGraphicDisplay::Redraw(int newest) {
         cogDisplay->SetCourse(*panelCourse);
 }
 
+void TfGraphicDisplay::RedrawEvenIfPaused(int newest) {
+    const bool wasPaused = paused;
+    paused = false;
+    Redraw(newest);
+    paused = wasPaused;
+}
+
 void TfGraphicDisplay::UpdateCaption() {
     // Long names keep their end, where the file's own name is.
     const QString name = !loaded                      ? QStringLiteral("Incomming Data")
@@ -561,7 +568,8 @@ void TfGraphicDisplay::bClickSaveGraph() {
 void TfGraphicDisplay::bClickLoadData() {
     if (!hold)
         return; // the rows of a file would be overwritten by the next live sample
-    loaded = false;
+    // Until a file is read, nothing changes: a cancelled or refused load leaves the rows, the
+    // identities and the caption of what is shown.
     platform::FileDialogRequest odLoadData;
     odLoadData.caption = QStringLiteral("Load Data");
     odLoadData.directory = startDirectory;
@@ -571,13 +579,11 @@ void TfGraphicDisplay::bClickLoadData() {
         UpdateCaption();
         return;
     }
-    loadedFileName = name;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
         platform::ShowMessageBox({"Unable to open file - " + name, "File Open Error"});
         return;
     }
-    shownIdentities = {};
     GraphDataFile::LineReader reader(file);
     std::string header;
     const int version = reader.ReadLine(header) ? GraphDataFile::HeaderVersion(header) : 0;
@@ -592,6 +598,7 @@ void TfGraphicDisplay::bClickLoadData() {
         StopAutoSave();
     }
     loaded = true;
+    loadedFileName = name;
     shownIdentities = {};
     ring.Empty();
     scrollToEnd = true;
@@ -600,6 +607,7 @@ void TfGraphicDisplay::bClickLoadData() {
         StoreSample(sample, true);
         return ring.Count() < SampleRing::kSize;
     });
-    Redraw(ring.Newest());
+    // The file asked for is shown, also when the picture was paused before holding.
+    RedrawEvenIfPaused(ring.Newest());
     UpdateCaption();
 }

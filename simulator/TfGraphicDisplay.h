@@ -122,6 +122,8 @@ private:
     void StopAutoSave();
     // Automatic writes cannot ask the user; their failures stay visible in the window.
     void NoteDataFileResult(const std::optional<NumberedFileResult> &result);
+    // Puts the picture on the screen whatever the pause says: for what the user asked to see.
+    void RedrawEvenIfPaused(int newest);
     void UpdateGridCaptions();
     void ShowSerialNumber(IdentityIndex which, Qt::MouseButton button);
     void HideSerialNumbers(Qt::MouseButton button);

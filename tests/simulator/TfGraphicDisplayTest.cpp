@@ -477,6 +477,51 @@ TEST_F(Graph, LoadDataRefusesWhatItCannotRead) {
     EXPECT_TRUE(graph.IsLoaded());
 }
 
+TEST_F(Graph, ARefusedFileKeepsTheShownIdentities) {
+    std::strcpy(graph.ReceivedIdentity(TfGraphicDisplay::Steering).identity, "Holvanek SC");
+    graph.SetIdentityReceived();
+    graph.show();
+    Sample();
+    graph.bClickHold();
+    chosenFile = dir.filePath("notes.txt");
+    QFile f(chosenFile);
+    f.open(QIODevice::WriteOnly);
+    f.write("not a data file\r\n");
+    f.close();
+    graph.bClickLoadData();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_STREQ(graph.ShownIdentity(TfGraphicDisplay::Steering).identity, "Holvanek SC");
+}
+
+TEST_F(Graph, CancellingASecondLoadKeepsTheCaption) {
+    graph.show();
+    graph.bClickHold();
+    chosenFile = dir.filePath("first.txt");
+    QFile f(chosenFile);
+    f.open(QIODevice::WriteOnly);
+    f.write(QByteArray::fromStdString(GraphDataFile::Header(4) + "\r\n"));
+    f.close();
+    graph.bClickLoadData();
+    chosenFile.clear();
+    graph.bClickLoadData();
+    EXPECT_EQ(graph.windowTitle(), "Graphic Display of " + dir.filePath("first.txt"));
+}
+
+TEST_F(Graph, AFileLoadedWhilePausedIsShown) {
+    graph.show();
+    graph.bClickPause();
+    graph.bClickHold();
+    chosenFile = dir.filePath("paused.txt");
+    QFile f(chosenFile);
+    f.open(QIODevice::WriteOnly);
+    GraphSample s{};
+    s.offErrCM = 125;
+    f.write(QByteArray::fromStdString(GraphDataFile::Header(4) + "\r\n" + GraphDataFile::Row(s) + "\r\n"));
+    f.close();
+    graph.bClickLoadData();
+    EXPECT_EQ(graph.Picture(), graph.Drawing());
+}
+
 TEST_F(Graph, CaptionKeepsTheEndOfLongFileNames) {
     graph.show();
     graph.bClickHold();
