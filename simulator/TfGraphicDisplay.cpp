@@ -411,10 +411,14 @@ void TfGraphicDisplay::muDgpsSerNum(Qt::MouseButton button) {
 void TfGraphicDisplay::bClickCogDisplay() {
     if (!cogDisplay)
         return;
-    if (cogDisplay->isVisible())
+    if (cogDisplay->isVisible()) {
         cogDisplay->hide();
-    else
-        cogDisplay->show();
+        return;
+    }
+    cogDisplay->show();
+    // At once: while holding few samples no redraw would hand it over.
+    if (panelCourse)
+        cogDisplay->SetCourse(*panelCourse);
 }
 
 // ---- Modes ------------------------------------------------------------------------------------
@@ -481,6 +485,7 @@ void TfGraphicDisplay::bClickClear() {
     ring.Clear();
     loaded = false;
     StopAutoSave();
+    panelCourse.reset();
     const bool wasPaused = paused;
     paused = false;
     Redraw(0);

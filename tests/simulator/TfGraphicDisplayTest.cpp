@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <numbers>
 
 namespace {
 
@@ -551,4 +552,17 @@ TEST_F(Graph, CogButtonAndHidingTheGraph) {
     graph.hide();
     EXPECT_FALSE(cog.isVisible());
     EXPECT_FALSE(graph.IsShown());
+}
+
+// Holding few samples, no sample time brings a redraw to hand the course over.
+TEST_F(Graph, TheCogWindowShowsTheShownCourseAtOnce) {
+    TfCogDisplay cog;
+    graph.SetCogDisplay(&cog);
+    graph.show();
+    GraphSample s{};
+    s.cogTenthsDeg = 900;
+    Sample(s);
+    graph.bClickHold();
+    Button("bCogDisplay")->click();
+    EXPECT_DOUBLE_EQ(cog.GetCourse(), std::numbers::pi / 2);
 }
