@@ -466,11 +466,13 @@ void TfGraphicDisplay::bClickAutoSave() {
     }
 }
 
-void TfGraphicDisplay::SaveSinceAutoSaveStart() {
+std::optional<NumberedFileResult> TfGraphicDisplay::SaveSinceAutoSaveStart() {
     if (ring.WriteIndex() == ring.AutoSaveStart())
-        return;
+        return std::nullopt;
     const int count = SampleRing::Wrap(ring.WriteIndex() - ring.AutoSaveStart());
-    NoteDataFileResult(WriteDataFile(ring.WriteIndex(), count));
+    std::optional<NumberedFileResult> result = WriteDataFile(ring.WriteIndex(), count);
+    NoteDataFileResult(result);
+    return result;
 }
 
 // Automatic saving ends with the recording it saves, and the button and label say so.
@@ -481,15 +483,15 @@ void TfGraphicDisplay::StopAutoSave() {
 }
 
 void TfGraphicDisplay::bClickClear() {
+    // The samples waiting for their automatic save are kept, as Load Data and Close keep them.
+    if (autoSave)
+        SaveSinceAutoSaveStart();
     layout = ComputeLayout(kPictureWidth, kPictureHeight);
     ring.Clear();
     loaded = false;
     StopAutoSave();
     panelCourse.reset();
-    const bool wasPaused = paused;
-    paused = false;
-    Redraw(0);
-    paused = wasPaused;
+    RedrawEvenIfPaused(0);
     UpdateCaption();
 }
 
@@ -498,9 +500,10 @@ void TfGraphicDisplay::bClickClose() {
 }
 
 void TfGraphicDisplay::closeEvent(QCloseEvent *event) {
-    // However the window is closed, samples waiting for their automatic save are written.
+    // However the window is closed, samples waiting for their automatic save are written; a
+    // failure is said at once, since a note in a closing window is never read.
     if (autoSave)
-        SaveSinceAutoSaveStart();
+        ReportDataFileFailure(SaveSinceAutoSaveStart());
     QWidget::closeEvent(event);
 }
 
@@ -553,12 +556,16 @@ void TfGraphicDisplay::NoteDataFileResult(const std::optional<NumberedFileResult
     lDataFileNote->setVisible(failed);
 }
 
-void TfGraphicDisplay::bClickSaveData() {
-    const std::optional<NumberedFileResult> result = WriteDataFile(ring.WriteIndex(), ring.Count());
-    NoteDataFileResult(result);
+void TfGraphicDisplay::ReportDataFileFailure(const std::optional<NumberedFileResult> &result) {
     if (result && result->outcome != NumberedFileResult::Outcome::Written)
         platform::ShowMessageBox({FailureText(*result, startDirectory), "File Save Error",
                                   platform::MessageButtons::Ok, platform::MessageIcon::Error});
+}
+
+void TfGraphicDisplay::bClickSaveData() {
+    const std::optional<NumberedFileResult> result = WriteDataFile(ring.WriteIndex(), ring.Count());
+    NoteDataFileResult(result);
+    ReportDataFileFailure(result);
 }
 
 void TfGraphicDisplay::bClickSaveGraph() {

@@ -139,6 +139,13 @@ TEST_F(Graph, ClearStopsAutoSaveAndSaysSo) {
     EXPECT_TRUE(Label("lAutoSave")->isHidden());
 }
 
+TEST_F(Graph, ClearWritesTheSamplesWaitingForAutoSave) {
+    graph.bClickAutoSave();
+    Store(10);
+    graph.bClickClear();
+    EXPECT_EQ(Rows("Pelmora001.txt"), 10);
+}
+
 TEST_F(Graph, CloseWritesTheSamplesWaitingForAutoSave) {
     graph.show();
     graph.bClickAutoSave();
@@ -146,6 +153,17 @@ TEST_F(Graph, CloseWritesTheSamplesWaitingForAutoSave) {
     Button("bClose")->click();
     EXPECT_FALSE(graph.IsShown());
     EXPECT_EQ(Rows("Pelmora001.txt"), 10);
+}
+
+// A note in a window being closed is never read.
+TEST_F(Graph, CloseSaysAtOnceWhenItsDataFileCannotBeWritten) {
+    graph.show();
+    graph.bClickAutoSave();
+    Store(10);
+    graph.SetStartDirectory(dir.filePath("missing"));
+    Button("bClose")->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith("Unable to write file - " + dir.filePath("missing/Pelmora001.txt")));
 }
 
 TEST_F(Graph, HoldMarksTheFirstSampleAfterIt) {
