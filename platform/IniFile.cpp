@@ -51,9 +51,19 @@ IniFile::IniFile(QString name) : fileName(std::move(name)) {
 void IniFile::Load() {
     sections.assign(1, Section{});
     QFile file(fileName);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    if (!file.exists())
         return;
-    QList<QByteArray> raw = file.readAll().split('\n');
+    // A file that is there but cannot be read holds settings nobody knows: it reads as empty.
+    if (!file.open(QIODevice::ReadOnly)) {
+        readFailed = true;
+        return;
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        readFailed = true;
+        return;
+    }
+    QList<QByteArray> raw = data.split('\n');
     // A file ending with a line feed leaves one empty piece behind.
     if (!raw.isEmpty() && raw.last().isEmpty())
         raw.removeLast();
