@@ -62,6 +62,7 @@ private:
     QHash<QString, std::size_t> sectionIndex; // case-folded name -> its first section
     bool modified = false;
     bool readFailed = false;
+    bool codePage = false; // some line was not UTF-8: the file is in the Windows code page
 };
 
 } // namespace platform
