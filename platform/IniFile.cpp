@@ -28,14 +28,49 @@ QString FoldedKeyOf(const QString &line) {
     return line.left(equals).trimmed().toCaseFolded();
 }
 
-// A line that is not UTF-8 comes from a file written in a single-byte code page (a file brought
+// Windows-1252 at 0x80-0x9F; the five codes it leaves free stand for themselves, as Windows
+// reads them.
+constexpr char16_t kWindows1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// A line that is not UTF-8 comes from a file written in the Windows code page (a file brought
 // from another machine): read byte for byte, it keeps every character instead of turning those
 // it cannot decode into replacement characters that the next write would store. The byte order
 // mark some editors put before UTF-8 is skipped, so it cannot hide the first section.
-QString DecodeLine(const QByteArray &bytes) {
+QString DecodeLine(const QByteArray &bytes, bool &codePage) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString line = utf8(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : line;
+    const QString line = utf8(bytes);
+    if (!utf8.hasError())
+        return line;
+    codePage = true;
+    QString decoded(bytes.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        decoded[i] = byte >= 0x80 && byte < 0xA0 ? QChar(kWindows1252[byte - 0x80]) : QChar(byte);
+    }
+    return decoded;
+}
+
+// A file that came in the code page goes back in it, so the other machine reads it as before;
+// a line holding a character the code page lacks goes as UTF-8, which reads back as it is.
+QByteArray EncodeLine(const QString &line, bool codePage) {
+    if (!codePage)
+        return line.toUtf8();
+    QByteArray bytes(line.size(), '\0');
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char16_t c = line[i].unicode();
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            bytes[i] = static_cast<char>(c);
+            continue;
+        }
+        const auto *found = std::find(std::begin(kWindows1252), std::end(kWindows1252), c);
+        if (found == std::end(kWindows1252))
+            return line.toUtf8();
+        bytes[i] = static_cast<char>(0x80 + (found - std::begin(kWindows1252)));
+    }
+    return bytes;
 }
 
 bool IsBlank(const QString &line) {
@@ -51,16 +86,26 @@ IniFile::IniFile(QString name) : fileName(std::move(name)) {
 void IniFile::Load() {
     sections.assign(1, Section{});
     QFile file(fileName);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    if (!file.exists())
         return;
-    QList<QByteArray> raw = file.readAll().split('\n');
+    // A file that is there but cannot be read holds settings nobody knows: it reads as empty.
+    if (!file.open(QIODevice::ReadOnly)) {
+        readFailed = true;
+        return;
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        readFailed = true;
+        return;
+    }
+    QList<QByteArray> raw = data.split('\n');
     // A file ending with a line feed leaves one empty piece behind.
     if (!raw.isEmpty() && raw.last().isEmpty())
         raw.removeLast();
     for (QByteArray &bytes : raw) {
         if (bytes.endsWith('\r'))
             bytes.chop(1);
-        const QString line = DecodeLine(bytes);
+        const QString line = DecodeLine(bytes, codePage);
         const QString header = SectionOf(line);
         if (!header.isNull()) {
             sections.push_back(Section{line, {}, {}, -1, false});
@@ -200,9 +245,9 @@ void IniFile::UpdateFile() {
     QByteArray data;
     for (const Section &section : sections) {
         if (!section.header.isNull())
-            data += section.header.toUtf8() + '\n';
+            data += EncodeLine(section.header, codePage) + '\n';
         for (const QString &line : section.lines)
-            data += line.toUtf8() + '\n';
+            data += EncodeLine(line, codePage) + '\n';
     }
     QSaveFile file(fileName);
     // A file the user may write in a folder where they may not create one is written in place.

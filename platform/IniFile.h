@@ -23,6 +23,8 @@ public:
     explicit IniFile(QString fileName);
 
     const QString &FileName() const { return fileName; }
+    // True when the file is there but could not be read (no permission, an I/O error).
+    bool ReadFailed() const { return readFailed; }
 
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
     int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
@@ -59,6 +61,8 @@ private:
     std::vector<Section> sections;            // sections[0] holds the lines before any header
     QHash<QString, std::size_t> sectionIndex; // case-folded name -> its first section
     bool modified = false;
+    bool readFailed = false;
+    bool codePage = false; // some line was not UTF-8: the file is in the Windows code page
 };
 
 } // namespace platform

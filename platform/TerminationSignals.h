@@ -1,5 +1,5 @@
 #pragma once
-#include <array>
+#include <chrono>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -11,11 +11,15 @@ namespace platform {
 // Turns the signals that end a program politely (SIGTERM at logout or shutdown, SIGINT from
 // Ctrl-C in the terminal it was started from, SIGHUP when that terminal closes) into one call on
 // the GUI thread, so the program can end as if its window were closed and keep its settings.
-// A second signal finds the previous handlers back and ends the program at once, as does any
-// signal once this object is gone. One instance at a time.
+// A desktop sends more than one at logout, so further signals wait while the program closes, for
+// at most `closingWait` after the first; after that, and once this object is gone, a signal ends
+// the program at once, as it would without this object. One instance at a time.
 class TerminationSignals {
 public:
-    explicit TerminationSignals(std::function<void()> onSignal);
+    static constexpr std::chrono::milliseconds kClosingWait{5000};
+
+    explicit TerminationSignals(std::function<void()> onSignal,
+                                std::chrono::milliseconds closingWait = kClosingWait);
     ~TerminationSignals();
     TerminationSignals(const TerminationSignals &) = delete;
     TerminationSignals &operator=(const TerminationSignals &) = delete;
@@ -25,8 +29,8 @@ private:
 
     std::function<void()> onSignal;
     std::unique_ptr<QSocketNotifier> notifier;
-    std::array<struct sigaction, 3> previous{};
     bool installed = false;
+    bool called = false;
 };
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "SampleRing.h"
 
 #include <QIODevice>
+#include <cctype>
 #include <cstring>
 #include <type_traits>
 
@@ -204,9 +205,41 @@ std::string JoinNames(std::size_t count) {
     return header;
 }
 
-template <std::size_t N> void AppendField(std::string &line, const char (&text)[N]) {
-    line.append(text, strnlen(text, N));
+// A device names itself in any bytes. Those a line or a field cannot carry (non-printable ones,
+// the field separator) and the escape character itself go as "%HH", so the identity line stays
+// one line of the same fields and reads back byte for byte.
+template <std::size_t N> void AppendIdentityText(std::string &line, const char (&text)[N]) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (std::size_t i = 0; i < N && text[i] != '\0'; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (IsPrintable(c) && c != ',' && c != '%') {
+            line += static_cast<char>(c);
+        } else {
+            line += '%';
+            line += kHex[c >> 4];
+            line += kHex[c & 0x0F];
+        }
+    }
     line += ',';
+}
+
+// An identity text as AppendIdentityText wrote it; a '%' without two hex digits after it stands
+// for itself, as it did in files written before identities were escaped.
+void CopyIdentityText(char *destination, std::size_t size, std::string_view field) {
+    const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < field.size() && n + 1 < size; ++i) {
+        auto c = static_cast<unsigned char>(field[i]);
+        if (c == '%' && i + 2 < field.size() && isHex(field[i + 1]) && isHex(field[i + 2])) {
+            c = FieldDecoders::HexToByte(field.substr(i + 1, 2));
+            i += 2;
+        } else if (!IsPrintable(c)) {
+            continue;
+        }
+        if (c != '\0')
+            destination[n++] = static_cast<char>(c);
+    }
+    std::memset(destination + n, 0, size - n);
 }
 
 std::string_view FieldAt(const std::vector<std::string_view> &fields, std::size_t i) {
@@ -240,9 +273,9 @@ std::string IdentityLine(const DeviceIdentitySet &identities, std::string_view p
     std::string line = kIdentityRecord;
     line += ',';
     for (const DeviceIdentity &id : identities) {
-        AppendField(line, id.identity);
-        AppendField(line, id.version);
-        AppendField(line, id.serialNumber);
+        AppendIdentityText(line, id.identity);
+        AppendIdentityText(line, id.version);
+        AppendIdentityText(line, id.serialNumber);
     }
     line += "Pelmora,";
     line += programVersion;
@@ -329,9 +362,9 @@ void ReadRows(LineReader &reader, int version, DeviceIdentitySet &identities,
         if (version >= 2 && fields[0] == kIdentityRecord) {
             for (std::size_t d = 0; d < identities.size(); ++d) {
                 DeviceIdentity &id = identities[d];
-                CopyText(id.identity, sizeof id.identity, FieldAt(fields, 1 + 3 * d));
-                CopyText(id.version, sizeof id.version, FieldAt(fields, 2 + 3 * d));
-                CopyText(id.serialNumber, sizeof id.serialNumber, FieldAt(fields, 3 + 3 * d));
+                CopyIdentityText(id.identity, sizeof id.identity, FieldAt(fields, 1 + 3 * d));
+                CopyIdentityText(id.version, sizeof id.version, FieldAt(fields, 2 + 3 * d));
+                CopyIdentityText(id.serialNumber, sizeof id.serialNumber, FieldAt(fields, 3 + 3 * d));
             }
             continue;
         }

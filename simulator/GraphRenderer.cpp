@@ -88,10 +88,48 @@ GraphRenderer::Font GraphRenderer::MakeFont(int cellHeight, bool bold) {
 }
 
 void GraphRenderer::DrawText(QPainter &p, const Font &font, int x, int y, const std::string &latin1,
-                             std::uint32_t colour) const {
+                             std::uint32_t colour, bool onBackground) const {
+    // Leading blanks only place a value beside its label; they are not drawn, so they never
+    // blank out the label.
+    const std::size_t blanks = std::min(latin1.find_first_not_of(' '), latin1.size());
+    const std::string shown = latin1.substr(blanks);
+    if (shown.empty())
+        return;
     p.setFont(font.font);
     p.setPen(platform::FromTColor(colour));
-    p.drawText(x, y + font.ascent, QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
+    // Panel texts fill their cells with the background, so a text never shows through another.
+    p.setBackgroundMode(onBackground ? Qt::OpaqueMode : Qt::TransparentMode);
+    p.setBackground(platform::FromTColor(kBackground));
+    p.drawText(x + Advance(font, latin1.substr(0, blanks)), y + font.ascent,
+               QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
+}
+
+int GraphRenderer::Advance(const Font &font, const std::string &latin1) {
+    return QFontMetrics(font.font).horizontalAdvance(
+        QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
+}
+
+void GraphRenderer::DrawDevice(QPainter &p, int y, const DeviceIdentity &device) const {
+    using namespace GraphStatusText;
+    std::string identity = Identity(device);
+    const std::string placed = Version(device);
+    const std::size_t blanks = std::min(placed.find_first_not_of(' '), placed.size());
+    const std::string version = placed.substr(blanks);
+    if (version.empty()) {
+        DrawText(p, label, kLabelX, y, identity, kLabel);
+        return;
+    }
+    // The version stands where it belongs unless the identity reaches it: then it follows the
+    // identity a blank later, as far as the left column has room for it; an identity longer
+    // still is cut a blank short of the version.
+    const int blank = Advance(label, " ");
+    const int place = kValueX + Advance(label, placed.substr(0, blanks));
+    const int room = kDividers[0] - Advance(label, version);
+    const int versionX = std::max(place, std::min(kLabelX + Advance(label, identity) + blank, room));
+    while (!identity.empty() && kLabelX + Advance(label, identity) + blank > versionX)
+        identity.pop_back();
+    DrawText(p, label, kLabelX, y, identity, kLabel);
+    DrawText(p, label, versionX, y, version, kLabel);
 }
 
 std::optional<int> GraphRenderer::Draw(QImage &image, const GraphView &view, int newest) const {
@@ -164,7 +202,7 @@ void GraphRenderer::DrawTraces(QPainter &p, const GraphView &view, int newest) c
             p.fillRect(QRect(QPoint(x - g.minor / 2 - 3, g.top), QPoint(x - g.minor / 2 + 3, g.bottom)),
                        platform::FromTColor(kHoldBand));
         if (slot % 10 == 0)
-            DrawText(p, time, x - 16, g.bottom + 1, TimeOfDayTail(sample), kTimeLabel);
+            DrawText(p, time, x - 16, g.bottom + 1, TimeOfDayTail(sample), kTimeLabel, false);
     }
     for (int i = 0; i < kTraceCount; ++i) {
         const TraceDescriptor &trace = view.traces[i];
@@ -219,12 +257,10 @@ void GraphRenderer::DrawPanel(QPainter &p, const GraphView &view, const GraphSam
         const int y = g.RowY(9 + static_cast<int>(d));
         if (id.identity[0] == '\0')
             continue;
-        if (view.serialNumberShown[d]) {
+        if (view.serialNumberShown[d])
             DrawText(p, label, kLabelX, y, SerialNumber(id), kLabel);
-        } else {
-            DrawText(p, label, kLabelX, y, Identity(id), kLabel);
-            DrawText(p, label, kValueX, y, Version(id), kLabel);
-        }
+        else
+            DrawDevice(p, y, id);
     }
     DrawTraceBlock(p, view, sample);
 
@@ -235,7 +271,7 @@ void GraphRenderer::DrawPanel(QPainter &p, const GraphView &view, const GraphSam
         p.fillRect(
             QRect(kBannerX, y, metrics.horizontalAdvance(QString::fromLatin1(banner.text)), metrics.height()),
             platform::FromTColor(banner.colour));
-        DrawText(p, this->banner, kBannerX, y, banner.text, kBackground);
+        DrawText(p, this->banner, kBannerX, y, banner.text, kBackground, false);
     }
 }
 

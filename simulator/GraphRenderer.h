@@ -44,8 +44,12 @@ private:
     void DrawPanel(QPainter &p, const GraphView &view, const GraphSample &sample) const;
     void DrawTraceBlock(QPainter &p, const GraphView &view, const GraphSample &sample) const;
     void DrawParameters(QPainter &p, const GraphView &view, const GraphSample &sample) const;
+    // Texts of the status panel are drawn on the background; the others leave what lies below.
     void DrawText(QPainter &p, const Font &font, int x, int y, const std::string &latin1,
-                  std::uint32_t colour) const;
+                  std::uint32_t colour, bool onBackground = true) const;
+    static int Advance(const Font &font, const std::string &latin1);
+    // A device's identity and version on its row of the status panel.
+    void DrawDevice(QPainter &p, int y, const DeviceIdentity &device) const;
 
     Font label;
     Font time;

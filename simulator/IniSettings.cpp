@@ -9,6 +9,9 @@ IniSettings::IniSettings(const QString &fileName) : iniFile(fileName) {
     const QFileInfo info(fileName);
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
         writable = false;
+    // Settings that could not be read are not known, so they are never written over.
+    if (iniFile.ReadFailed())
+        writable = false;
 }
 
 bool IniSettings::ReadBool(const QString &key, bool defaultValue) const {

@@ -27,6 +27,8 @@ public:
     bool UpdateFile();
 
     bool IsWritable() const { return writable; }
+    // False when the file is there but could not be read: every read gives its default.
+    bool IsReadable() const { return !iniFile.ReadFailed(); }
     const QString &FileName() const { return iniFile.FileName(); }
 
 private:

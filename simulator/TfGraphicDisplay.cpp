@@ -288,6 +288,13 @@ void TfGraphicDisplay::Redraw(int newest) {
         cogDisplay->SetCourse(*panelCourse);
 }
 
+void TfGraphicDisplay::RedrawEvenIfPaused(int newest) {
+    const bool wasPaused = paused;
+    paused = false;
+    Redraw(newest);
+    paused = wasPaused;
+}
+
 void TfGraphicDisplay::UpdateCaption() {
     // Long names keep their end, where the file's own name is.
     const QString name = !loaded                      ? QStringLiteral("Incomming Data")
@@ -404,10 +411,14 @@ void TfGraphicDisplay::muDgpsSerNum(Qt::MouseButton button) {
 void TfGraphicDisplay::bClickCogDisplay() {
     if (!cogDisplay)
         return;
-    if (cogDisplay->isVisible())
+    if (cogDisplay->isVisible()) {
         cogDisplay->hide();
-    else
-        cogDisplay->show();
+        return;
+    }
+    cogDisplay->show();
+    // At once: while holding few samples no redraw would hand it over.
+    if (panelCourse)
+        cogDisplay->SetCourse(*panelCourse);
 }
 
 // ---- Modes ------------------------------------------------------------------------------------
@@ -455,11 +466,13 @@ void TfGraphicDisplay::bClickAutoSave() {
     }
 }
 
-void TfGraphicDisplay::SaveSinceAutoSaveStart() {
+std::optional<NumberedFileResult> TfGraphicDisplay::SaveSinceAutoSaveStart() {
     if (ring.WriteIndex() == ring.AutoSaveStart())
-        return;
+        return std::nullopt;
     const int count = SampleRing::Wrap(ring.WriteIndex() - ring.AutoSaveStart());
-    NoteDataFileResult(WriteDataFile(ring.WriteIndex(), count));
+    std::optional<NumberedFileResult> result = WriteDataFile(ring.WriteIndex(), count);
+    NoteDataFileResult(result);
+    return result;
 }
 
 // Automatic saving ends with the recording it saves, and the button and label say so.
@@ -470,14 +483,15 @@ void TfGraphicDisplay::StopAutoSave() {
 }
 
 void TfGraphicDisplay::bClickClear() {
+    // The samples waiting for their automatic save are kept, as Load Data and Close keep them.
+    if (autoSave)
+        SaveSinceAutoSaveStart();
     layout = ComputeLayout(kPictureWidth, kPictureHeight);
     ring.Clear();
     loaded = false;
     StopAutoSave();
-    const bool wasPaused = paused;
-    paused = false;
-    Redraw(0);
-    paused = wasPaused;
+    panelCourse.reset();
+    RedrawEvenIfPaused(0);
     UpdateCaption();
 }
 
@@ -486,9 +500,10 @@ void TfGraphicDisplay::bClickClose() {
 }
 
 void TfGraphicDisplay::closeEvent(QCloseEvent *event) {
-    // However the window is closed, samples waiting for their automatic save are written.
+    // However the window is closed, samples waiting for their automatic save are written; a
+    // failure is said at once, since a note in a closing window is never read.
     if (autoSave)
-        SaveSinceAutoSaveStart();
+        ReportDataFileFailure(SaveSinceAutoSaveStart());
     QWidget::closeEvent(event);
 }
 
@@ -541,12 +556,16 @@ void TfGraphicDisplay::NoteDataFileResult(const std::optional<NumberedFileResult
     lDataFileNote->setVisible(failed);
 }
 
-void TfGraphicDisplay::bClickSaveData() {
-    const std::optional<NumberedFileResult> result = WriteDataFile(ring.WriteIndex(), ring.Count());
-    NoteDataFileResult(result);
+void TfGraphicDisplay::ReportDataFileFailure(const std::optional<NumberedFileResult> &result) {
     if (result && result->outcome != NumberedFileResult::Outcome::Written)
         platform::ShowMessageBox({FailureText(*result, startDirectory), "File Save Error",
                                   platform::MessageButtons::Ok, platform::MessageIcon::Error});
+}
+
+void TfGraphicDisplay::bClickSaveData() {
+    const std::optional<NumberedFileResult> result = WriteDataFile(ring.WriteIndex(), ring.Count());
+    NoteDataFileResult(result);
+    ReportDataFileFailure(result);
 }
 
 void TfGraphicDisplay::bClickSaveGraph() {
@@ -561,7 +580,8 @@ void TfGraphicDisplay::bClickSaveGraph() {
 void TfGraphicDisplay::bClickLoadData() {
     if (!hold)
         return; // the rows of a file would be overwritten by the next live sample
-    loaded = false;
+    // Until a file is read, nothing changes: a cancelled or refused load leaves the rows, the
+    // identities and the caption of what is shown.
     platform::FileDialogRequest odLoadData;
     odLoadData.caption = QStringLiteral("Load Data");
     odLoadData.directory = startDirectory;
@@ -571,13 +591,11 @@ void TfGraphicDisplay::bClickLoadData() {
         UpdateCaption();
         return;
     }
-    loadedFileName = name;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
         platform::ShowMessageBox({"Unable to open file - " + name, "File Open Error"});
         return;
     }
-    shownIdentities = {};
     GraphDataFile::LineReader reader(file);
     std::string header;
     const int version = reader.ReadLine(header) ? GraphDataFile::HeaderVersion(header) : 0;
@@ -592,6 +610,7 @@ void TfGraphicDisplay::bClickLoadData() {
         StopAutoSave();
     }
     loaded = true;
+    loadedFileName = name;
     shownIdentities = {};
     ring.Empty();
     scrollToEnd = true;
@@ -600,6 +619,7 @@ void TfGraphicDisplay::bClickLoadData() {
         StoreSample(sample, true);
         return ring.Count() < SampleRing::kSize;
     });
-    Redraw(ring.Newest());
+    // The file asked for is shown, also when the picture was paused before holding.
+    RedrawEvenIfPaused(ring.Newest());
     UpdateCaption();
 }

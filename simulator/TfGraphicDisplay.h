@@ -118,10 +118,14 @@ private:
     void BuildForm();
     GraphView View() const;
     void RecomputePlotFields();
-    void SaveSinceAutoSaveStart();
+    std::optional<NumberedFileResult> SaveSinceAutoSaveStart();
     void StopAutoSave();
     // Automatic writes cannot ask the user; their failures stay visible in the window.
     void NoteDataFileResult(const std::optional<NumberedFileResult> &result);
+    // A message box for a data file that was not written.
+    void ReportDataFileFailure(const std::optional<NumberedFileResult> &result);
+    // Puts the picture on the screen whatever the pause says: for what the user asked to see.
+    void RedrawEvenIfPaused(int newest);
     void UpdateGridCaptions();
     void ShowSerialNumber(IdentityIndex which, Qt::MouseButton button);
     void HideSerialNumbers(Qt::MouseButton button);

@@ -17,6 +17,7 @@
 #include "TfSvStatus.h"
 #include "TickTimer.h"
 
+#include "Dialogs.h"
 #include "ScreenPlacement.h"
 #include "VersionInfo.h"
 
@@ -132,6 +133,15 @@ TfPelmora::TfPelmora(QWidget *parent) : QMainWindow(parent) {
     // 13.
     scriptState = ScriptRunState{};
     CreateLcdCells();
+
+    if (!iniSettings->IsReadable())
+        // Said once the window is up; the file is left as it is for the user to mend.
+        QTimer::singleShot(0, this, [this] {
+            platform::ShowMessageBox({"Unable to read the settings in " + GetIniFileName() +
+                                          " - Pelmora runs on its defaults and leaves the file as it is",
+                                      "Settings Error", platform::MessageButtons::Ok,
+                                      platform::MessageIcon::Warning});
+        });
 
     Timer20ms->start();
 }

@@ -1,3 +1,4 @@
+#include "Dialogs.h"
 #include "ExceptionApplication.h"
 #include "TerminationSignals.h"
 #include "TfCogDisplay.h"
@@ -17,6 +18,25 @@ int main(int argc, char **argv) {
     platform::ExceptionApplication app(argc, argv);
     QApplication::setApplicationName("Pelmora");
     try {
+        // Logging out, Ctrl-C or a closed terminal end the program as closing its window does, so
+        // the settings of the run are kept. Made before the windows, so that it is gone only after
+        // the main window, destroyed last of them, has written the settings: until then further
+        // signals wait.
+        TfPelmora *mainWindow = nullptr;
+        platform::TerminationSignals terminationSignals([&mainWindow] {
+            if (mainWindow) {
+                // Nobody may be there to answer a box while the program ends.
+                platform::SetMessageHandler([](const platform::MessageRequest &request) {
+                    using platform::MessageButtons, platform::MessageResult;
+                    qWarning("%s: %s", qUtf8Printable(request.caption), qUtf8Printable(request.text));
+                    return request.buttons == MessageButtons::Ok      ? MessageResult::Ok
+                           : request.buttons == MessageButtons::YesNo ? MessageResult::No
+                                                                      : MessageResult::Cancel;
+                });
+                mainWindow->close();
+            }
+            QApplication::quit();
+        });
         // The main window first: it reads the settings the other windows are placed by.
         TfPelmora fPelmora;
         TfDefineButton fDefineButton(&fPelmora);
@@ -37,15 +57,12 @@ int main(int argc, char **argv) {
         for (QWidget *w : std::initializer_list<QWidget *>{&fGraphicDisplay, &fPositionDeviation, &fSvStatus,
                                                            &fCogDisplay, &fSkyView, &fGpsSimulator})
             w->setAttribute(Qt::WA_QuitOnClose, false);
-        // Logging out, Ctrl-C or a closed terminal end the program as closing its window does, so
-        // the settings of the run are kept.
-        platform::TerminationSignals terminationSignals([&fPelmora] {
-            fPelmora.close();
-            QApplication::quit();
-        });
+        mainWindow = &fPelmora;
         fPelmora.show();
         app.exec();
-        // The main window is destroyed last of all (it was created first) and writes the settings.
+        // The windows close no more; the main window is destroyed last of them (it was created
+        // first) and writes the settings.
+        mainWindow = nullptr;
     } catch (...) {
         platform::ExceptionApplication::ShowException(std::current_exception());
     }

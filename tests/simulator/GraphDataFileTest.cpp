@@ -150,6 +150,22 @@ TEST(GraphDataFile, EveryFieldReadsBackAsWritten) {
     EXPECT_STREQ(readIds[0].identity, "");
 }
 
+// A device may name itself in any bytes; the identity line stays one line of its fields.
+TEST(GraphDataFile, IdentitiesInAnyBytesReadBackAsWritten) {
+    SampleRing ring;
+    ring.Put(GraphSample{});
+    const DeviceIdentitySet ids{Identity("Holvanek\r\nSC", "25\xB0", "50%,1"),
+                                Identity("\x01\x7F\xFF", "0.9", "%41"), Identity("DGPS", "2.10", "SN9")};
+    DeviceIdentitySet back{};
+    const std::vector<GraphSample> rows = Read(Written(ring, 1, 1, ids), &back);
+    EXPECT_EQ(rows.size(), 1u);
+    for (std::size_t d = 0; d < ids.size(); ++d) {
+        EXPECT_STREQ(back[d].identity, ids[d].identity) << d;
+        EXPECT_STREQ(back[d].version, ids[d].version) << d;
+        EXPECT_STREQ(back[d].serialNumber, ids[d].serialNumber) << d;
+    }
+}
+
 TEST(GraphDataFile, OlderVersions) {
     int version = 0;
     const std::string v1Row =

@@ -133,6 +133,18 @@ TEST(IniFile, ForeignEncodingsKeepTheirCharacters) {
     EXPECT_EQ(again.ReadString("UserButtons", "Button2Caption", ""), QString::fromUtf8("Grüß"));
 }
 
+// Such a file comes from Windows, where 0x80-0x9F are characters; it goes back as it came.
+TEST(IniFile, LinesThatAreNotUtf8AreWindows1252) {
+    QTemporaryDir dir;
+    const QByteArray line = "Button1Caption=\x80 5 \x96 caf\xE9\n";
+    const QString name = WriteFile(dir, "[UserButtons]\n" + line);
+    IniFile ini(name);
+    EXPECT_EQ(ini.ReadString("UserButtons", "Button1Caption", ""), QString::fromUtf8("€ 5 – café"));
+    ini.WriteString("UserButtons", "ButtonGroup", "1");
+    ini.UpdateFile();
+    EXPECT_EQ(pelmoratest::FileContents(name), "[UserButtons]\n" + line + "ButtonGroup=1\n");
+}
+
 TEST(IniFile, AWritableFileInAFolderClosedToNewFilesIsWritten) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "every folder is open to the superuser";

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <numbers>
 
 namespace {
 
@@ -138,6 +139,13 @@ TEST_F(Graph, ClearStopsAutoSaveAndSaysSo) {
     EXPECT_TRUE(Label("lAutoSave")->isHidden());
 }
 
+TEST_F(Graph, ClearWritesTheSamplesWaitingForAutoSave) {
+    graph.bClickAutoSave();
+    Store(10);
+    graph.bClickClear();
+    EXPECT_EQ(Rows("Pelmora001.txt"), 10);
+}
+
 TEST_F(Graph, CloseWritesTheSamplesWaitingForAutoSave) {
     graph.show();
     graph.bClickAutoSave();
@@ -145,6 +153,17 @@ TEST_F(Graph, CloseWritesTheSamplesWaitingForAutoSave) {
     Button("bClose")->click();
     EXPECT_FALSE(graph.IsShown());
     EXPECT_EQ(Rows("Pelmora001.txt"), 10);
+}
+
+// A note in a window being closed is never read.
+TEST_F(Graph, CloseSaysAtOnceWhenItsDataFileCannotBeWritten) {
+    graph.show();
+    graph.bClickAutoSave();
+    Store(10);
+    graph.SetStartDirectory(dir.filePath("missing"));
+    Button("bClose")->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith("Unable to write file - " + dir.filePath("missing/Pelmora001.txt")));
 }
 
 TEST_F(Graph, HoldMarksTheFirstSampleAfterIt) {
@@ -304,6 +323,53 @@ TEST_F(Graph, HoldingADeviceAreaShowsItsSerialNumberInstead) {
     EXPECT_EQ(graph.Picture(), normal);
 }
 
+TEST_F(Graph, AnIdentityAndItsVersionNeverDrawOverEachOther) {
+    const GraphLayout &g = graph.Layout();
+    // The steering controller's row of the panel, between the frame and the divider.
+    const auto row = [&](const char *identity, const char *version) {
+        DeviceIdentitySet ids{};
+        std::strcpy(ids[0].identity, identity);
+        std::strcpy(ids[0].version, version);
+        SampleRing ring;
+        ring.Put(GraphSample{});
+        QImage image(graph.Picture().size(), QImage::Format_RGB32);
+        GraphRenderer().Draw(image, {ring, graph.Traces(), g, ids}, 0);
+        return image.copy(4, g.RowY(9), 150, 14);
+    };
+    // The columns from the first to the last one a text colours.
+    const auto ink = [](const QImage &image) {
+        std::vector<int> columns;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixelColor(x, y) != kBackground) {
+                    columns.push_back(x);
+                    break;
+                }
+        return image.copy(columns.front(), 0, columns.back() - columns.front() + 1, image.height());
+    };
+    const QImage both = row("Brisken DGPS", "2.10");
+    const QImage identity = ink(row("Brisken DGPS", ""));
+    const QImage version = ink(row(" ", "2.10"));
+    // Both show whole, the version right of the identity.
+    int at = 0;
+    while (at + version.width() <= both.width() &&
+           both.copy(at, 0, version.width(), both.height()) != version)
+        ++at;
+    ASSERT_LE(at + version.width(), both.width());
+    EXPECT_EQ(ink(both.copy(0, 0, at, both.height())), identity);
+}
+
+TEST_F(Graph, PanelTextsAreDrawnOnTheBackground) {
+    graph.show();
+    GraphSample s{};
+    s.firstRsp = 1;
+    Sample(s);
+    // The dark rule under row 7 stops at "Sol Control", blank between its words too.
+    const int rule = graph.Layout().RowY(8) - 1;
+    EXPECT_EQ(Pixel(383, rule), QColor(0, 0, 0x80));
+    EXPECT_EQ(Pixel(414, rule), kBackground);
+}
+
 TEST_F(Graph, SaveDataTakesTheNextFreeNumber) {
     for (const char *taken : {"Pelmora007.txt", "Pelmora008.txt"}) {
         QFile f(dir.filePath(taken));
@@ -430,6 +496,51 @@ TEST_F(Graph, LoadDataRefusesWhatItCannotRead) {
     EXPECT_TRUE(graph.IsLoaded());
 }
 
+TEST_F(Graph, ARefusedFileKeepsTheShownIdentities) {
+    std::strcpy(graph.ReceivedIdentity(TfGraphicDisplay::Steering).identity, "Holvanek SC");
+    graph.SetIdentityReceived();
+    graph.show();
+    Sample();
+    graph.bClickHold();
+    chosenFile = dir.filePath("notes.txt");
+    QFile f(chosenFile);
+    f.open(QIODevice::WriteOnly);
+    f.write("not a data file\r\n");
+    f.close();
+    graph.bClickLoadData();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_STREQ(graph.ShownIdentity(TfGraphicDisplay::Steering).identity, "Holvanek SC");
+}
+
+TEST_F(Graph, CancellingASecondLoadKeepsTheCaption) {
+    graph.show();
+    graph.bClickHold();
+    chosenFile = dir.filePath("first.txt");
+    QFile f(chosenFile);
+    f.open(QIODevice::WriteOnly);
+    f.write(QByteArray::fromStdString(GraphDataFile::Header(4) + "\r\n"));
+    f.close();
+    graph.bClickLoadData();
+    chosenFile.clear();
+    graph.bClickLoadData();
+    EXPECT_EQ(graph.windowTitle(), "Graphic Display of " + dir.filePath("first.txt"));
+}
+
+TEST_F(Graph, AFileLoadedWhilePausedIsShown) {
+    graph.show();
+    graph.bClickPause();
+    graph.bClickHold();
+    chosenFile = dir.filePath("paused.txt");
+    QFile f(chosenFile);
+    f.open(QIODevice::WriteOnly);
+    GraphSample s{};
+    s.offErrCM = 125;
+    f.write(QByteArray::fromStdString(GraphDataFile::Header(4) + "\r\n" + GraphDataFile::Row(s) + "\r\n"));
+    f.close();
+    graph.bClickLoadData();
+    EXPECT_EQ(graph.Picture(), graph.Drawing());
+}
+
 TEST_F(Graph, CaptionKeepsTheEndOfLongFileNames) {
     graph.show();
     graph.bClickHold();
@@ -459,4 +570,17 @@ TEST_F(Graph, CogButtonAndHidingTheGraph) {
     graph.hide();
     EXPECT_FALSE(cog.isVisible());
     EXPECT_FALSE(graph.IsShown());
+}
+
+// Holding few samples, no sample time brings a redraw to hand the course over.
+TEST_F(Graph, TheCogWindowShowsTheShownCourseAtOnce) {
+    TfCogDisplay cog;
+    graph.SetCogDisplay(&cog);
+    graph.show();
+    GraphSample s{};
+    s.cogTenthsDeg = 900;
+    Sample(s);
+    graph.bClickHold();
+    Button("bCogDisplay")->click();
+    EXPECT_DOUBLE_EQ(cog.GetCourse(), std::numbers::pi / 2);
 }

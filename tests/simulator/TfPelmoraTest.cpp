@@ -648,6 +648,30 @@ TEST(TfPelmoraSettings, ReadOnlyIniIsLeftUntouched) {
     QFile::setPermissions(start.IniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
+TEST(TfPelmoraSettings, AnUnreadableIniIsNeverWrittenOver) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "every file is readable to the superuser";
+    StartDirectory start;
+    const QByteArray content = "[UserButtons]\nButtonGroup=2\nButton1Line1=$PQVZK,6\n";
+    start.WriteIni(content);
+    QFile::setPermissions(start.IniPath(), QFileDevice::WriteOwner);
+    std::vector<QString> messages;
+    platform::SetMessageHandler([&](const platform::MessageRequest &r) {
+        messages.push_back(r.text);
+        return platform::MessageResult::Ok;
+    });
+    {
+        TfPelmora window;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window.GetButtonGroup(), 0); // the defaults
+    }
+    platform::SetMessageHandler({});
+    QFile::setPermissions(start.IniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(start.ReadIni(), content);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].startsWith("Unable to read the settings in " + start.IniPath()));
+}
+
 TEST(TfPelmoraSettings, LongStartDirectoryIsUsedWhole) {
     QTemporaryDir base;
     const QString deep = base.path() + "/" + QString(60, 'a') + "/" + QString(60, 'b');
