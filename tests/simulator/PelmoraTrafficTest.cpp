@@ -437,8 +437,9 @@ TEST(TrafficWithoutDevice, EveryOptionHandlerTogglesItsItemAndApplies) {
         for (const bool expected : {!before, before}) {
             (window.*c.click)();
             EXPECT_EQ(item->isChecked(), expected) << c.item;
-            if (c.applied)
+            if (c.applied) {
                 EXPECT_EQ(c.applied(window), expected) << c.item;
+            }
         }
     }
     // The file items are a radio group.
