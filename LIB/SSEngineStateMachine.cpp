@@ -285,7 +285,12 @@ std::uint8_t SSEngine::EraseStep() {
         std::uint32_t high = 0;
         const int bad = ScanAddressRange(low, high);
         if (bad != 0) {
-            Log(Format("BAD line %d in hex file - nothing erased or programmed", bad));
+            // A file moved or made unreadable since its header was read must not cost the card
+            // its contents either.
+            if (bad < 0)
+                Log(Format("Cannot read file %s - nothing erased or programmed", loader.fileName.c_str()));
+            else
+                Log(Format("BAD line %d in hex file - nothing erased or programmed", bad));
             BadFileLine = bad;
             CloseFile();
             EngineState = SS_STATE_IDLE;

@@ -320,6 +320,7 @@ TEST_F(SecondStage, BufferFullResendsAfterAPauseThatAnAckCutsShort) {
 }
 
 TEST_F(SecondStage, NakResendsWithoutAMessage) {
+    loader->fileName = WriteFile("a.hex", "S0~P~X\n"); // the erase reads its file first
     Begin(10);
     Sent();
     Nak();
