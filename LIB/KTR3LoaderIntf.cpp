@@ -12,6 +12,7 @@
 #include "TpclMyCommStats.h"
 
 #include <QTimer>
+#include <algorithm>
 
 using platform::ComPort;
 
@@ -298,9 +299,10 @@ void TLoaderInterface::NotifyAbortRequest(int code)
 
 void TLoaderInterface::SetProgressRange(int n)
 {
-    progressRange = n;
+    // A range of 0 (a file under one block) would draw a busy bar that never ends.
+    progressRange = std::max(n, 1);
     if (onProgressRange)
-        onProgressRange(n);
+        onProgressRange(progressRange);
 }
 
 void TLoaderInterface::SetProgress(int p)

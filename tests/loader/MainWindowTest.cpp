@@ -271,6 +271,13 @@ TEST_F(MainFormTest, CallbacksFillTheLogAndTheProgressBar) {
     EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
 }
 
+TEST_F(MainFormTest, AFileUnderOneBlockStillGetsARangeAndTheBarShowsNoPercentage) {
+    StartWindow();
+    LoaderInterface->SetProgressRange(0); // a range of 0 draws an endless busy bar
+    EXPECT_EQ(form->ProgressBar1->maximum(), 1);
+    EXPECT_FALSE(form->ProgressBar1->isTextVisible());
+}
+
 TEST_F(MainFormTest, AbortRequestEndsTheBusyStateAndAbortFollowsTheFileType) {
     StartWindow();
     ASSERT_TRUE(form->OpenHexFile(FirmwareFile(QStringLiteral("boot.hex"), "KTR557", "BOOTDB")));
