@@ -16,6 +16,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolButton>
+#include <climits>
 
 using namespace quorveltest;
 
@@ -165,6 +166,20 @@ TEST_F(MainFormTest, StoredBoundsComeBackAndUnusableOnesCentreTheWindow) {
         }
         DestroyWindow();
     }
+}
+
+TEST_F(MainFormTest, BoundsTypedNearTheIntegerLimitCentreTheWindowAndAMaximisedOneStoresItsNormalBounds) {
+    for (const char *name : {"Left", "Top", "Width", "Height"})
+        StoreNumber(name, INT_MAX - 1);
+    StartWindow();
+    EXPECT_EQ(form->size(), QSize(798, 560));
+    const QRect normal = form->geometry();
+    form->showMaximized();
+    QCoreApplication::processEvents();
+    ASSERT_NE(form->geometry(), normal);
+    DestroyWindow();
+    EXPECT_EQ(QRect(StoredNumber("Left"), StoredNumber("Top"), StoredNumber("Width"), StoredNumber("Height")),
+              normal);
 }
 
 TEST_F(MainFormTest, StoringSettingsThatCannotBeWrittenNeitherThrowsNorKeepsTheEngine) {
