@@ -11,8 +11,13 @@
 #include "SerialComPort.h"
 #include "TpclMyCommStats.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
+#include <filesystem>
+#include <unistd.h>
 
 using platform::ComPort;
 
@@ -295,6 +300,17 @@ void TLoaderInterface::NotifyAbortRequest(int code)
 {
     if (onAbortRequest)
         onAbortRequest(code);
+}
+
+std::string TLoaderInterface::GetStageLogDirectory() const {
+    const std::string program = std::filesystem::path(exePath).parent_path().string();
+    const std::string directory = program.empty() || program.back() == '/' ? program : program + '/';
+    if (::access(program.empty() ? "." : program.c_str(), W_OK) == 0)
+        return directory;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (data.isEmpty() || !QDir().mkpath(data))
+        return directory;
+    return QFile::encodeName(data).toStdString() + '/';
 }
 
 void TLoaderInterface::SetProgressRange(int n)

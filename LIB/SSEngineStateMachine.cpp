@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 namespace {
 
@@ -490,11 +489,7 @@ std::uint8_t SSEngine::StartupStep() {
     EngineState = SS_STATE_IDLE;
     if (loader.GetLogging()) {
         loader.pclMyComPort->SetLogging(platform::TraceLogState::Append);
-        const std::filesystem::path program(loader.GetExePath());
-        std::string directory = program.parent_path().string();
-        if (!directory.empty())
-            directory += '/';
-        loader.pclMyComPort->SetLogName(QString::fromStdString(directory + "Stage2.Log"));
+        loader.pclMyComPort->SetLogName(QString::fromStdString(loader.GetStageLogDirectory() + "Stage2.Log"));
         loader.pclMyComPort->SetLogging(platform::TraceLogState::On);
     }
     platform::Sleep(3000);
