@@ -171,7 +171,7 @@ std::uint8_t BootStageEngine::OpenPortStep() {
     if (!port.IsOpen()) {
         port.SetComNumber(loader.GetComPort());
         port.SetBaud(9600);
-        const std::string logName = ProgramDirectory() + traits.logFileName;
+        const std::string logName = loader.GetStageLogDirectory() + traits.logFileName;
         std::remove(logName.c_str());
         port.SetLogName(QString::fromStdString(logName));
         port.SetTracing(loader.GetTracing() ? TraceLogState::On : TraceLogState::Off);

@@ -11,7 +11,13 @@
 #include "SerialComPort.h"
 #include "TpclMyCommStats.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <unistd.h>
 
 using platform::ComPort;
 
@@ -296,11 +302,23 @@ void TLoaderInterface::NotifyAbortRequest(int code)
         onAbortRequest(code);
 }
 
+std::string TLoaderInterface::GetStageLogDirectory() const {
+    const std::string program = std::filesystem::path(exePath).parent_path().string();
+    const std::string directory = program.empty() || program.back() == '/' ? program : program + '/';
+    if (::access(program.empty() ? "." : program.c_str(), W_OK) == 0)
+        return directory;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (data.isEmpty() || !QDir().mkpath(data))
+        return directory;
+    return QFile::encodeName(data).toStdString() + '/';
+}
+
 void TLoaderInterface::SetProgressRange(int n)
 {
-    progressRange = n;
+    // A range of 0 (a file under one block) would draw a busy bar that never ends.
+    progressRange = std::max(n, 1);
     if (onProgressRange)
-        onProgressRange(n);
+        onProgressRange(progressRange);
 }
 
 void TLoaderInterface::SetProgress(int p)

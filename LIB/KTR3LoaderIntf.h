@@ -51,6 +51,9 @@ public:
     int GetDebug() const { return debugLevel & 0xFF; }
     void SetExePath(const char *path) { exePath = path ? path : ""; }
     const char *GetExePath() const { return exePath.c_str(); }
+    // The folder the stage logs go to, with its trailing separator: the program's own, or the
+    // user's data folder when the program's cannot be written (an installed program).
+    std::string GetStageLogDirectory() const;
     const char *GetVersion() const;
 
     // Reporting.

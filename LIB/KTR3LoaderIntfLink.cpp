@@ -31,12 +31,14 @@ const std::array<const char *, 8> programFilePlatforms = {"ARM",    "Varnholt", 
                                                           "KTR567", "KTR521",   "GARVO9",  "P8TB"};
 const std::array<const char *, 5> programNinePlatforms = {"KTR933", "KTR933W", "KTR933P", "KTR953", "KTR953T"};
 
+// Card texts may end in a line end or hold tabs around them; none of that is part of the value.
 std::string TrimBlanks(const std::string &text)
 {
-    const auto first = text.find_first_not_of(' ');
+    constexpr const char *blanks = " \t\r\n";
+    const auto first = text.find_first_not_of(blanks);
     if (first == std::string::npos)
         return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 } // namespace

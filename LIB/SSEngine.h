@@ -79,7 +79,8 @@ public:
     int ParseSRecord(const char *line);
     int ParseSRecordZqx(const char *line);
     // The S3 address range of the open file; also checks every line as programming will read
-    // it and returns the number of the first bad one (from 1), 0 when all are good.
+    // it and returns the number of the first bad one (from 1), 0 when all are good, -1 when there
+    // is no file open or it cannot be read.
     int ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest);
     void OpenFile();
     void CloseFile();
@@ -146,8 +147,8 @@ public:
     int PacketTimeout = 60;
     // Set when a step failed the run, so a request waiting on it stops waiting.
     bool RequestFailed = false;
-    // The first bad line of the file the last erase refused (0: none); such a file is not
-    // programmed.
+    // The first bad line of the file the last erase refused (0: none, -1: the file could not be
+    // read); such a file is not programmed.
     int BadFileLine = 0;
 
 protected:

@@ -299,7 +299,7 @@ int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     lowest = 0;
     highest = 0;
     if (!FirmwareFile)
-        return 0;
+        return -1;
     std::FILE *file = FirmwareFile.get();
     const long position = std::ftell(file);
     std::rewind(file);
@@ -326,8 +326,10 @@ int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     // A file without S3 lines has no range, and so no application offset either.
     lowest = any ? low : 0;
     highest = any ? high : 0;
+    const bool unreadable = std::ferror(file) != 0;
+    std::clearerr(file);
     std::fseek(file, position, SEEK_SET);
-    return firstBad;
+    return unreadable ? -1 : firstBad;
 }
 
 std::uint32_t SSEngine::ApplicationOffset() const {

@@ -342,8 +342,10 @@ void SSEngine::HandleDataReply(const std::uint8_t *payload, int length) {
             return;
         const int size = std::max(2, payload[2] | (payload[3] << 8));
         // The block must lie inside the payload; it then also fits a set-request.
-        if (2 + size > length)
+        if (2 + size > length) {
+            LogDebug("Hmmm... blew a gasket!  HW_Capabilities too large");
             return;
+        }
         std::vector<std::uint8_t> &block = DeviceDetails[d].HWCapabilities;
         if (block.empty())
             LogDebug("Allocating HW Capabilities Block");

@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 namespace {
 
@@ -285,7 +284,12 @@ std::uint8_t SSEngine::EraseStep() {
         std::uint32_t high = 0;
         const int bad = ScanAddressRange(low, high);
         if (bad != 0) {
-            Log(Format("BAD line %d in hex file - nothing erased or programmed", bad));
+            // A file moved or made unreadable since its header was read must not cost the card
+            // its contents either.
+            if (bad < 0)
+                Log(Format("Cannot read file %s - nothing erased or programmed", loader.fileName.c_str()));
+            else
+                Log(Format("BAD line %d in hex file - nothing erased or programmed", bad));
             BadFileLine = bad;
             CloseFile();
             EngineState = SS_STATE_IDLE;
@@ -485,11 +489,7 @@ std::uint8_t SSEngine::StartupStep() {
     EngineState = SS_STATE_IDLE;
     if (loader.GetLogging()) {
         loader.pclMyComPort->SetLogging(platform::TraceLogState::Append);
-        const std::filesystem::path program(loader.GetExePath());
-        std::string directory = program.parent_path().string();
-        if (!directory.empty())
-            directory += '/';
-        loader.pclMyComPort->SetLogName(QString::fromStdString(directory + "Stage2.Log"));
+        loader.pclMyComPort->SetLogName(QString::fromStdString(loader.GetStageLogDirectory() + "Stage2.Log"));
         loader.pclMyComPort->SetLogging(platform::TraceLogState::On);
     }
     platform::Sleep(3000);

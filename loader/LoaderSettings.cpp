@@ -1,6 +1,7 @@
 // Reading the stored settings at start and writing them back at exit.
 #include "KTR3LoaderIntf.h"
 #include "Registry.h"
+#include "ScreenPlacement.h"
 #include "loadmain.h"
 
 #include <QApplication>
@@ -96,7 +97,8 @@ void TMainForm::FormCreate() {
             const int height = reg.ReadInteger(QStringLiteral("Height"));
             const int top = reg.ReadInteger(QStringLiteral("Top"));
             const int left = reg.ReadInteger(QStringLiteral("Left"));
-            const QRect stored(left, top, width, height);
+            // Bounds typed by hand may reach the integer limits; the rectangle arithmetic must not.
+            const QRect stored = platform::StoredRect(left, top, width, height);
             if (UsableBounds(stored))
                 setGeometry(stored);
             else
@@ -122,7 +124,8 @@ void TMainForm::FormDestroy() {
     try {
         platform::Registry &reg = *pclMyRegistry;
         if (reg.OpenKey(settingsKey, true)) {
-            const QRect bounds = geometry();
+            // A maximised window comes back at the size it had before, not filling the screen.
+            const QRect bounds = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
             reg.WriteInteger(QStringLiteral("Left"), bounds.left());
             reg.WriteInteger(QStringLiteral("Top"), bounds.top());
             reg.WriteInteger(QStringLiteral("Width"), bounds.width());

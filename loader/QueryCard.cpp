@@ -38,8 +38,11 @@ void TMainForm::aiQueryCardExecute() {
         engine.SetLogging(bLogging);
         engine.SetTracing(bTracing);
         engine.SetFirstStageTargetID(StrToInt(editBootTargetID->text()));
-        if (ConnectToCard() != SS_STATE_IDLE)
+        // Without a link the search's last line would stand as if it were still going on.
+        if (ConnectToCard() != SS_STATE_IDLE) {
+            LogLine(QStringLiteral("Unable to reach the card - nothing was queried."));
             return;
+        }
 
         engine.SetDeviceID(0);
         iNumCards = engine.GetNumCards(0);

@@ -222,6 +222,7 @@ void TMainForm::BuildWindow() {
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
     centralLayout->addWidget(ProgressBar1);
     setCentralWidget(central);
 

@@ -79,6 +79,11 @@ bool IsBlank(const QString &line) {
 
 } // namespace
 
+QString DecodeSettingsLine(const QByteArray &bytes) {
+    bool codePage = false;
+    return DecodeLine(bytes, codePage);
+}
+
 IniFile::IniFile(QString name) : fileName(std::move(name)) {
     Load();
 }

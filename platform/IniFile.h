@@ -13,6 +13,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// One line of a settings file as text: UTF-8, or, for a line that is not UTF-8, the Windows code
+// page byte for byte, so that no character is lost to a replacement character. Quorvel's settings
+// file reads its lines the same way.
+QString DecodeSettingsLine(const QByteArray &bytes);
+
 // A settings file with the rules of the classic ini format: sections and keys match without
 // regard to case, a value is the text after the first '=' (blanks around it trimmed), nothing is
 // quoted or escaped, the first match wins. The file is read once; reads and writes work on the

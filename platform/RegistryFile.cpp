@@ -1,5 +1,7 @@
 #include "RegistryFile.h"
 
+#include "IniFile.h"
+
 #include <QIODevice>
 #include <QMap>
 #include <QStringList>
@@ -62,10 +64,13 @@ QString UnescapeName(const QString &text) {
 
 QString EscapeName(const QString &name) {
     QString text;
-    for (const QChar c : name) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        // A blank inside a name is written as typed ("Packet Timeout"); at either end reading
+        // would trim it.
         if (c == u'/')
             text += u'\\';
-        else if (IsPlainNameChar(c))
+        else if (IsPlainNameChar(c) || (c == u' ' && i > 0 && i + 1 < name.size()))
             text += c;
         else if (c.unicode() <= 0xFF)
             text += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
@@ -75,98 +80,22 @@ QString EscapeName(const QString &name) {
     return text;
 }
 
-QString UnescapeValue(const QString &text) {
-    QString value;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'"')
-            continue; // quotes only keep blanks and separators as they are
-        if (c != u'\\' || i + 1 == text.size()) {
-            value += c;
-            continue;
-        }
-        const QChar e = text[++i];
-        uint code = 0;
-        switch (e.unicode()) {
-        case 'a':
-            value += u'\a';
-            break;
-        case 'b':
-            value += u'\b';
-            break;
-        case 'f':
-            value += u'\f';
-            break;
-        case 'n':
-            value += u'\n';
-            break;
-        case 'r':
-            value += u'\r';
-            break;
-        case 't':
-            value += u'\t';
-            break;
-        case 'v':
-            value += u'\v';
-            break;
-        case 'x': {
-            const int digits = ReadDigits(text, i + 1, 4, 16, code);
-            value += digits > 0 ? QChar(static_cast<char16_t>(code)) : e;
-            i += digits;
-            break;
-        }
-        default:
-            if (const int digits = ReadDigits(text, i, 3, 8, code); digits > 0) {
-                value += QChar(static_cast<char16_t>(code));
-                i += digits - 1;
-            } else {
-                value += e; // \" \\ \' and any other character stand for themselves
-            }
-            break;
-        }
-    }
-    // A text that begins with '@' is written with the '@' doubled.
-    if (value.startsWith(QLatin1String("@@")))
-        value.remove(0, 1);
-    return value;
+// A value reads as typed: a backslash or a quote in it is no escape. Only quotes around the whole
+// value are taken away, as the classic ini format does, so that blanks at its ends are kept and
+// the quoted values of older files read as before.
+QString ValueAsTyped(const QString &text) {
+    if (text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"'))
+        return text.mid(1, text.size() - 2);
+    return text;
 }
 
-QString EscapeValue(const QString &value) {
-    QString text = value.startsWith(u'@') ? QStringLiteral("@") : QString();
-    bool quote = value.startsWith(u' ') || value.endsWith(u' ');
-    for (const QChar c : value) {
-        switch (c.unicode()) {
-        case '"':
-            text += QLatin1String("\\\"");
-            break;
-        case '\\':
-            text += QLatin1String("\\\\");
-            break;
-        case '\n':
-            text += QLatin1String("\\n");
-            break;
-        case '\r':
-            text += QLatin1String("\\r");
-            break;
-        case '\t':
-            text += QLatin1String("\\t");
-            break;
-        case ';':
-        case ',':
-        case '=':
-            quote = true;
-            text += c;
-            break;
-        default:
-            // Always four digits, so that a digit after it is never read as part of it.
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                text += QStringLiteral("\\x%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                text += c;
-            break;
-        }
-    }
-    return quote ? u'"' + text + u'"' : text;
+// The value as it is to be read back: quoted when reading would otherwise lose blanks at its ends
+// or the quotes around it. A line break cannot stand in a line; it is written as a blank.
+QString ValueToWrite(QString value) {
+    value.replace(u'\n', u' ');
+    const QString trimmed = value.trimmed();
+    const bool quote = trimmed.size() != value.size() || trimmed != ValueAsTyped(trimmed);
+    return quote ? u'"' + value + u'"' : value;
 }
 
 bool ReadDevice(QIODevice &device, QSettings::SettingsMap &values) {
@@ -185,7 +114,7 @@ QSettings::SettingsMap ParseRegistryFile(const QByteArray &text) {
     QSettings::SettingsMap values;
     QString section;
     for (const QByteArray &raw : text.split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
+        const QString line = DecodeSettingsLine(raw).trimmed();
         if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
             continue;
         if (line.startsWith(u'[')) {
@@ -204,7 +133,7 @@ QSettings::SettingsMap ParseRegistryFile(const QByteArray &text) {
                                  .split(u'/', Qt::SkipEmptyParts)
                                  .join(u'/');
         if (!name.isEmpty())
-            values.insert(name, UnescapeValue(line.mid(equals + 1).trimmed()));
+            values.insert(name, ValueAsTyped(line.mid(equals + 1).trimmed()));
     }
     return values;
 }
@@ -218,7 +147,7 @@ QByteArray ComposeRegistryFile(const QSettings::SettingsMap &values) {
         const QString section = slash < 0               ? rootSection
                                 : subKey == rootSection ? generalSubKey
                                                         : EscapeName(subKey);
-        sections[section] << EscapeName(it.key().mid(slash + 1)) + u'=' + EscapeValue(it.value().toString());
+        sections[section] << EscapeName(it.key().mid(slash + 1)) + u'=' + ValueToWrite(it.value().toString());
     }
     QByteArray text;
     auto writeSection = [&](const QString &section) {

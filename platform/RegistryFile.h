@@ -7,10 +7,13 @@ namespace platform {
 // The text of a settings file: "[section]" lines, then "name=value" lines ("[General]" holds the
 // key's own values). Every value is a text, read exactly as written; nothing in the file is ever
 // turned into binary data, so a damaged or hand-made file cannot make the reader allocate or
-// build anything but texts. The format is the one the files have always had: names escape
-// anything but letters, digits, '_', '-' and '.' as %XX; values are quoted when they hold ';',
-// ',' or '=' or begin or end with a blank, with backslash escapes for quotes, backslashes and
-// control characters, and a leading '@' doubled. Lines starting with ';' or '#' are comments.
+// build anything but texts. The file is for people too: a value is the text after the first '='
+// as typed (a backslash or a quote in it is no escape; quotes around the whole value are taken
+// away, and written where blanks at its ends must be kept); names are written as typed when they
+// hold letters, digits, '_', '-', '.' and inner blanks, anything else as %XX, the form older files
+// also have for blanks. A line that is not UTF-8 keeps its characters (read in the Windows code
+// page, as Pelmora's ini reads it; the file is written in UTF-8).
+// Lines starting with ';' or '#' are comments.
 QSettings::SettingsMap ParseRegistryFile(const QByteArray &text);
 QByteArray ComposeRegistryFile(const QSettings::SettingsMap &values);
 

@@ -1,5 +1,6 @@
 #include "BannerParser.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -48,18 +49,30 @@ TEST(BannerRing, NulBytesAreDroppedAndOnlyTheLast127Kept) {
 }
 
 TEST(BannerRing, PlatformNamesHoldingADAreReadWhole) {
-    // A 'D' that the name goes on with belongs to it; the 'D' of "END" after it ends the banner.
-    const char *platforms[] = {"U6CD", "Drusk", "KTRPOND", "Q8BXNDURK", "KTR557", "ZJ7", "GARVO9"};
-    for (const char *platform : platforms) {
-        BannerRing ring;
-        const std::string text = Feed(ring, std::string("\r\nSerialLoad 3.10 COM1 ") + platform + "\r\nEND");
-        EXPECT_EQ(text, std::string("\r\nSerialLoad 3.10 COM1 ") + platform + "\r\nEN");
-        EXPECT_EQ(ParseBanner(text).fields.platform, platform);
-    }
+    // A 'D' that the name goes on with belongs to it; the 'D' that ends the banner after it, right
+    // after the name, after a blank or a line break, or in "END", ends it.
+    const char *platforms[] = {"U6CD", "Drusk", "KTRPOND", "KTR557", "ZJ7", "GARVO9"};
+    for (const std::string &lead : {std::string("\r\n"), std::string(200, 'x')})
+        for (const char *platform : platforms)
+            for (const char *ending : {"\r\nEN", "", " ", "\r\n"}) {
+                BannerRing ring;
+                const std::string banner = lead + "SerialLoad 3.10 COM1 " + platform + ending;
+                const std::string text = Feed(ring, banner + "D");
+                EXPECT_EQ(text, banner.substr(banner.size() - std::min<std::size_t>(banner.size(), 127)));
+                EXPECT_EQ(ParseBanner(text).fields.platform, platform);
+            }
     // A 'D' that no such name goes on with still ends the text at once.
     BannerRing ring;
-    EXPECT_EQ(Feed(ring, "U6CXD"), "U6CX");
-    EXPECT_EQ(Feed(ring, " KTRPONDD"), "U6CX KTRPOND") << "a 'D' after the whole name ends it";
+    EXPECT_EQ(Feed(ring, "SerialLoad 1 COM1 U6CXD"), "SerialLoad 1 COM1 U6CX");
+    ring.Clear();
+    EXPECT_EQ(Feed(ring, "SerialLoad 1 COM1 KTRPONDD"), "SerialLoad 1 COM1 KTRPOND")
+        << "a 'D' after the whole name ends it";
+    ring.Clear();
+    EXPECT_EQ(Feed(ring, "SerialLoad 1 COM1 Q8BXND"), "SerialLoad 1 COM1 Q8BXN")
+        << "no platform goes on from Q8BXN";
+    ring.Clear();
+    EXPECT_EQ(Feed(ring, "SerialLoad 1 COM1 Dr\r\n"), "SerialLoad 1 COM1 ")
+        << "a held 'D' that no name goes on from ends the banner";
 }
 
 TEST(BannerParse, FieldsAfterTheBlankThatFollowsSerialLoad) {

@@ -108,6 +108,24 @@ TEST_F(BootChainOverPseudoTerminal, StageZeroThenFirstStageThenHandOver) {
     EXPECT_EQ(card->AfterHandOver(), "SS");
 }
 
+TEST_F(BootChainOverPseudoTerminal, BannersEndingInADAfterTheNameABlankOrALineBreakAreRead) {
+    for (const std::string &ending :
+         {std::string("D"), std::string(" D"), std::string("\r\nD"), std::string("\r\nEND")}) {
+        SCOPED_TRACE(::testing::PrintToString(ending));
+        CardBootModel::Config config;
+        config.startsInBootROM = true;
+        config.bootROMBannerEnding = ending;
+        config.cards = {{"Q8BXN", "COM1", "4.2", ending}}; // "Q8BXN" and a 'D' name no other platform
+        Start(config, "GARVO9", "BOOT");
+        RunToHandOver();
+        ASSERT_TRUE(ss->handedOver) << (seen.messages.empty() ? "" : seen.messages.back());
+        EXPECT_TRUE(seen.Logged("Stage 0 Done"));
+        EXPECT_STREQ(loader->GetCardPlatform(), "Q8BXN");
+        TearDown();
+        map.reset();
+    }
+}
+
 TEST_F(BootChainOverPseudoTerminal, UsbCardBehindAnotherIsReopenedAfterTheDownload) {
     CardBootModel::Config config;
     config.cards = {{"KTR999", "COM1", "1.0"}, {"ZJ7", "USB1", "5.0"}};

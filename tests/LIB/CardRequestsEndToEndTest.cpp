@@ -156,6 +156,18 @@ TEST_F(CardRequests, ProgramCardReportsEveryFailure) {
     Finish();
 }
 
+TEST_F(CardRequests, FileGoneSinceItsHeaderWasReadIsRefusedBeforeTheErase) {
+    Start(OneCard("KTR557"));
+    Link(appFile);
+    ASSERT_EQ(std::remove(loader->GetFilename().c_str()), 0); // moved away before the UPDATE
+    EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 0);
+    EXPECT_TRUE(Logged("Cannot read file " + loader->GetFilename() + " - nothing erased or programmed"))
+        << Last();
+    EXPECT_TRUE(Erases().empty());
+    EXPECT_FALSE(Logged("Done."));
+    Finish();
+}
+
 TEST_F(CardRequests, Zqx5BranchesReportWhatTheProgrammingDid) {
     for (const char *type : {"APP", "BOOT", "PIC"}) {
         SCOPED_TRACE(type);

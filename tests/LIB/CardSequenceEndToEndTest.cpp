@@ -30,7 +30,7 @@ TEST_F(CardSequence, BootFileKeepsTheIdentityAndWritesItBackInOrder) {
     {
         auto hold = card->SecondStage().Lock();
         auto &d = card->SecondStage().devices;
-        d[0].psn = "  PSN-4711 ";
+        d[0].psn = "\t PSN-4711\r\n";
         d[0].osn = "OSN-9";
         d[0].hwVersion = "HW 2.0";
         d[0].esnModifier = "MOD-7";
@@ -52,7 +52,7 @@ TEST_F(CardSequence, BootFileKeepsTheIdentityAndWritesItBackInOrder) {
     {
         auto hold = card->SecondStage().Lock();
         const auto &d = card->SecondStage().devices;
-        EXPECT_EQ(d[0].psn, "PSN-4711") << "written back without its blanks";
+        EXPECT_EQ(d[0].psn, "PSN-4711") << "written back without its blanks, tabs and line ends";
         EXPECT_EQ(d[0].osn, "OSN-9");
         EXPECT_EQ(d[0].hwVersion, "HW 2.0");
         EXPECT_EQ(d[0].esnModifier, "MOD-7");
@@ -68,7 +68,7 @@ TEST_F(CardSequence, BootFileEdgeCases) {
     Start(OneCard("KTR557"));
     {
         auto hold = card->SecondStage().Lock();
-        card->SecondStage().devices[0].osn = "   ";
+        card->SecondStage().devices[0].osn = " \t\r\n ";
     }
     const std::string file = Firmware("S0~P~KTR557\nS0~T~BOOT\n", 0x00010000);
     ASSERT_EQ(LinkAndProgram(file), 1) << Last();

@@ -273,6 +273,10 @@ TEST_F(SecondStage, CapabilitiesBlockFollowsTheSizeOfTheLatestReply) {
     EXPECT_EQ(ss->DeviceDetails[2].HWCapabilities, (std::vector<std::uint8_t>{3, 0, 1}));
     FromCard(0x80, 2, Payload({38, 2, 6, 0, 1, 2, 3, 4}));
     EXPECT_EQ(ss->DeviceDetails[2].HWCapabilities, (std::vector<std::uint8_t>{6, 0, 1, 2, 3, 4}));
+    loader->debugLevel = 255;
+    FromCard(0x80, 3, Payload({38, 2, 0xFF, 0x0F, 1, 2})); // announces 4095 bytes
+    EXPECT_EQ(Count("Hmmm... blew a gasket!  HW_Capabilities too large"), 1);
+    EXPECT_EQ(ss->DeviceDetails[2].HWCapabilities.size(), 6u) << "dropped";
     ss->FreeHWCapabilities();
     EXPECT_TRUE(ss->DeviceDetails[2].HWCapabilities.empty());
 }
@@ -320,6 +324,7 @@ TEST_F(SecondStage, BufferFullResendsAfterAPauseThatAnAckCutsShort) {
 }
 
 TEST_F(SecondStage, NakResendsWithoutAMessage) {
+    loader->fileName = WriteFile("a.hex", "S0~P~X\n"); // the erase reads its file first
     Begin(10);
     Sent();
     Nak();

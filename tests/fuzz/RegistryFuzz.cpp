@@ -92,5 +92,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!history.startsWith(QLatin1String("dword:")) &&
         reg.ReadString(QStringLiteral("FileHistory0")) != history)
         std::abort();
+    // The next start reads the file as written; a line break cannot stand in a line of it and is
+    // written as a blank.
+    QFile written(file);
+    if (!written.open(QIODevice::ReadOnly) ||
+        platform::ParseRegistryFile(written.readAll()).value(QStringLiteral("FileHistory0")).toString() !=
+            QString(history).replace(u'\n', u' '))
+        std::abort();
     return 0;
 }

@@ -16,6 +16,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolButton>
+#include <climits>
 
 using namespace quorveltest;
 
@@ -167,6 +168,20 @@ TEST_F(MainFormTest, StoredBoundsComeBackAndUnusableOnesCentreTheWindow) {
     }
 }
 
+TEST_F(MainFormTest, BoundsTypedNearTheIntegerLimitCentreTheWindowAndAMaximisedOneStoresItsNormalBounds) {
+    for (const char *name : {"Left", "Top", "Width", "Height"})
+        StoreNumber(name, INT_MAX - 1);
+    StartWindow();
+    EXPECT_EQ(form->size(), QSize(798, 560));
+    const QRect normal = form->geometry();
+    form->showMaximized();
+    QCoreApplication::processEvents();
+    ASSERT_NE(form->geometry(), normal);
+    DestroyWindow();
+    EXPECT_EQ(QRect(StoredNumber("Left"), StoredNumber("Top"), StoredNumber("Width"), StoredNumber("Height")),
+              normal);
+}
+
 TEST_F(MainFormTest, StoringSettingsThatCannotBeWrittenNeitherThrowsNorKeepsTheEngine) {
     StartWindow();
     // The settings folder becomes a plain file: the key can be neither opened nor created.
@@ -269,6 +284,13 @@ TEST_F(MainFormTest, CallbacksFillTheLogAndTheProgressBar) {
     EXPECT_EQ(form->ProgressBar1->value(), 25);
     MainOnStart();
     EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+}
+
+TEST_F(MainFormTest, AFileUnderOneBlockStillGetsARangeAndTheBarShowsNoPercentage) {
+    StartWindow();
+    LoaderInterface->SetProgressRange(0); // a range of 0 draws an endless busy bar
+    EXPECT_EQ(form->ProgressBar1->maximum(), 1);
+    EXPECT_FALSE(form->ProgressBar1->isTextVisible());
 }
 
 TEST_F(MainFormTest, AbortRequestEndsTheBusyStateAndAbortFollowsTheFileType) {

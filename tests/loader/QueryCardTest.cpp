@@ -132,7 +132,7 @@ TEST_F(QueryCard, ApplicationVersionAndSignatureStatus) {
     }
 }
 
-TEST_F(QueryCard, EndsQuietlyWhenTheLinkIsNotUpOrTheBootTargetIsNoInteger) {
+TEST_F(QueryCard, EndsWhenTheLinkIsNotUpOrTheBootTargetIsNoInteger) {
     Start(0, -1, "KTR557", "APP", "KTR557");
     form->editBootTargetID->setText(QStringLiteral("one"));
     form->editOSN->setText(QStringLiteral("old"));
@@ -147,6 +147,7 @@ TEST_F(QueryCard, EndsQuietlyWhenTheLinkIsNotUpOrTheBootTargetIsNoInteger) {
     LoaderInterface->SetFirstStageTimeout(2); // a silent line; the virtual clock runs it out
     form->aiQueryCard->trigger();
     EXPECT_FALSE(QueryLines().contains(QStringLiteral("Done.")));
+    EXPECT_EQ(QueryLines().back(), "Unable to reach the card - nothing was queried.");
     EXPECT_TRUE(QueryLines().filter(QStringLiteral("Card:")).isEmpty());
     EXPECT_FALSE(form->IsOperationRunning());
 }

@@ -272,6 +272,7 @@ TEST_F(WriteFlash, FailedProgrammingSaysSoInsteadOfDone) {
         ss->duringRequest = [this](int state) {
             if (state == 12) {
                 ss->AckReceived = false;
+                LoaderInterface->SetProgressRange(100);
                 LoaderInterface->SetProgress(40);
             }
         };

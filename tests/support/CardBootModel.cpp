@@ -20,9 +20,8 @@ CardBootModel::CardBootModel(Config c)
     : config(std::move(c)), phase(config.startsInBootROM ? Phase::BootROM : Phase::FirstStage) {}
 
 std::string CardBootModel::Banner(const std::string &version, const std::string &comDevice,
-                                  const std::string &platform) {
-    // The 'D' of "END" closes the banner for the program.
-    return "\r\nSerialLoad " + version + " " + comDevice + " " + platform + "\r\nEND";
+                                  const std::string &platform, const std::string &ending) {
+    return "\r\nSerialLoad " + version + " " + comDevice + " " + platform + ending;
 }
 
 std::string CardBootModel::Feed(const std::string &bytes) {
@@ -67,10 +66,10 @@ std::string CardBootModel::Process() {
             ++banners;
             pending.erase(0, 1);
             if (phase == Phase::BootROM) {
-                reply += Banner("1.00", "COM1", config.bootROMPlatform);
+                reply += Banner("1.00", "COM1", config.bootROMPlatform, config.bootROMBannerEnding);
             } else if (current < static_cast<int>(config.cards.size())) {
                 const Card &card = config.cards[static_cast<std::size_t>(current)];
-                reply += Banner(card.version, card.comDevice, card.platform);
+                reply += Banner(card.version, card.comDevice, card.platform, card.bannerEnding);
             }
             continue;
         }

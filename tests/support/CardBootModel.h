@@ -23,6 +23,8 @@ public:
         std::string platform = "KTR557";
         std::string comDevice = "COM1";
         std::string version = "2.05";
+        // What follows the platform; its 'D' closes the banner for the program.
+        std::string bannerEnding = "\r\nEND";
     };
     enum class Behaviour {
         Normal,
@@ -36,6 +38,7 @@ public:
         // first-stage loader before the first-stage loader answers 0x16.
         bool startsInBootROM = false;
         std::string bootROMPlatform = "GARVO9";
+        std::string bootROMBannerEnding = "\r\nEND";
         Behaviour behaviour = Behaviour::Normal;
         int recordsAcknowledged = 0;
     };
@@ -64,7 +67,7 @@ public:
 
     // The banner a card sends.
     static std::string Banner(const std::string &version, const std::string &comDevice,
-                              const std::string &platform);
+                              const std::string &platform, const std::string &ending = "\r\nEND");
 
 private:
     std::string Process();
