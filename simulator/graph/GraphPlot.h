@@ -54,9 +54,10 @@ struct GraphLayout {
     int centre = 0;
 
     static constexpr int kPanelHeight = 180;
+    static constexpr int kRowStep = 14;
     int PanelTop() const { return height - kPanelHeight; }
     // The top of status panel row k (0..11).
-    int RowY(int k) const { return height - kPanelHeight + 4 + 14 * k; }
+    int RowY(int k) const { return height - kPanelHeight + 4 + kRowStep * k; }
     int HalfHeight() const { return centre - top; }
 };
 

@@ -95,13 +95,19 @@ void GraphRenderer::DrawText(QPainter &p, const Font &font, int x, int y, const 
     const std::string shown = latin1.substr(blanks);
     if (shown.empty())
         return;
+    const QString text = QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size()));
+    const int left = x + Advance(font, latin1.substr(0, blanks));
+    if (onBackground) {
+        // A panel text stands on the background, one row high at the foot of its cell: the
+        // cell is taller than a row, and its top holds the descenders of the row above.
+        const QFontMetrics metrics(font.font);
+        const int band = std::min(metrics.height(), GraphLayout::kRowStep);
+        p.fillRect(QRect(left, y + metrics.height() - band, metrics.horizontalAdvance(text), band),
+                   platform::FromTColor(kBackground));
+    }
     p.setFont(font.font);
     p.setPen(platform::FromTColor(colour));
-    // Panel texts fill their cells with the background, so a text never shows through another.
-    p.setBackgroundMode(onBackground ? Qt::OpaqueMode : Qt::TransparentMode);
-    p.setBackground(platform::FromTColor(kBackground));
-    p.drawText(x + Advance(font, latin1.substr(0, blanks)), y + font.ascent,
-               QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
+    p.drawText(left, y + font.ascent, text);
 }
 
 int GraphRenderer::Advance(const Font &font, const std::string &latin1) {
