@@ -649,27 +649,39 @@ TEST(TfPelmoraSettings, ReadOnlyIniIsLeftUntouched) {
 }
 
 TEST(TfPelmoraSettings, AnUnreadableIniIsNeverWrittenOver) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "every file is readable to the superuser";
-    StartDirectory start;
     const QByteArray content = "[UserButtons]\nButtonGroup=2\nButton1Line1=$PQVZK,6\n";
-    start.WriteIni(content);
-    QFile::setPermissions(start.IniPath(), QFileDevice::WriteOwner);
-    std::vector<QString> messages;
-    platform::SetMessageHandler([&](const platform::MessageRequest &r) {
-        messages.push_back(r.text);
-        return platform::MessageResult::Ok;
-    });
-    {
-        TfPelmora window;
-        QCoreApplication::processEvents();
-        EXPECT_EQ(window.GetButtonGroup(), 0); // the defaults
+    // A file without read permission, which the superuser reads all the same, and a folder in the
+    // file's place, which nobody reads as one.
+    for (const bool folder : {false, true}) {
+        if (!folder && ::geteuid() == 0)
+            continue;
+        StartDirectory start;
+        if (folder) {
+            QDir().mkdir(start.IniPath());
+        } else {
+            start.WriteIni(content);
+            QFile::setPermissions(start.IniPath(), QFileDevice::WriteOwner);
+        }
+        std::vector<QString> messages;
+        platform::SetMessageHandler([&](const platform::MessageRequest &r) {
+            messages.push_back(r.text);
+            return platform::MessageResult::Ok;
+        });
+        {
+            TfPelmora window;
+            QCoreApplication::processEvents();
+            EXPECT_EQ(window.GetButtonGroup(), 0); // the defaults
+        }
+        platform::SetMessageHandler({});
+        if (folder) {
+            EXPECT_TRUE(QFileInfo(start.IniPath()).isDir());
+        } else {
+            QFile::setPermissions(start.IniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            EXPECT_EQ(start.ReadIni(), content);
+        }
+        ASSERT_EQ(messages.size(), 1u) << folder;
+        EXPECT_TRUE(messages[0].startsWith("Unable to read the settings in " + start.IniPath()));
     }
-    platform::SetMessageHandler({});
-    QFile::setPermissions(start.IniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    EXPECT_EQ(start.ReadIni(), content);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].startsWith("Unable to read the settings in " + start.IniPath()));
 }
 
 TEST(TfPelmoraSettings, LongStartDirectoryIsUsedWhole) {
