@@ -14,6 +14,9 @@
 namespace platform {
 namespace {
 
+constexpr int kCrampedFileDialog = 200;
+constexpr QSize kRoomyFileDialog{640, 420};
+
 MessageHandler messageHandler;
 FileDialogHandler fileDialogHandler;
 ModalDialogHandler modalDialogHandler;
@@ -146,6 +149,11 @@ QString ShowFileDialog(const FileDialogRequest &request, FileDialogOutcome *outc
     // A missing folder would start the dialog elsewhere with the folder's name in the file box.
     FileDialogRequest resolved = request;
     resolved.directory = NearestExistingFolder(request.directory);
+    // A stored size at or below the 200 x 200 default in either direction has no room to choose
+    // a file in (three names in view); such a dialog opens at a usable size at its stored place.
+    if (request.windowRect != nullptr && (request.windowRect->width() <= kCrampedFileDialog ||
+                                          request.windowRect->height() <= kCrampedFileDialog))
+        request.windowRect->setSize(request.windowRect->size().expandedTo(kRoomyFileDialog));
     if (!fileDialogHandler)
         return RealFileDialog(resolved, outcome);
     if (outcome)

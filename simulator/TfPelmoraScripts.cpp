@@ -29,9 +29,6 @@ constexpr const char *kSendFileFilter =
 // The key label of the running button, and of the others.
 constexpr const char *kTagRunning = "background-color: #000080; color: white;";
 constexpr const char *kTagIdle = "background-color: #ffffff; color: black;";
-// The stored default of 200 x 200, or less, has no room to choose a file in.
-constexpr QSize kSmallestStoredFileDialog{200, 200};
-constexpr QSize kUsableFileDialog{640, 420};
 
 } // namespace
 
@@ -103,9 +100,6 @@ void TfPelmora::bClickSendFile() {
     odSendFile.fileName = ini.ReadString("SendFileFileName", QString());
     odSendFile.filter = kSendFileFilter;
     odSendFile.filterIndex = ini.ReadInteger("SendFileFilterIndex", 4);
-    if (fileDialogRect.width() <= kSmallestStoredFileDialog.width() &&
-        fileDialogRect.height() <= kSmallestStoredFileDialog.height())
-        fileDialogRect.setSize(kUsableFileDialog);
     odSendFile.windowRect = &fileDialogRect;
     platform::FileDialogOutcome closed;
     const QString chosen = platform::ShowFileDialog(odSendFile, &closed);

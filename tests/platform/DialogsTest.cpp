@@ -86,6 +86,26 @@ TEST(Dialogs, OpenDialogReportsTheFilterItClosedWith) {
     }
 }
 
+TEST(Dialogs, AStoredSizeWithoutRoomToChooseOpensLarger) {
+    // The stored default, a size the dialog once shrank to, and one the user chose.
+    for (const auto &[stored, expected] : {std::tuple{QSize(200, 200), QSize(640, 420)},
+                                           {QSize(323, 200), QSize(640, 420)},
+                                           {QSize(700, 500), QSize(700, 500)}}) {
+        QRect place(QPoint(50, 60), stored);
+        FileDialogRequest request;
+        request.windowRect = &place;
+        QSize shown;
+        SetFileDialogHandler([&](const FileDialogRequest &r) {
+            shown = r.windowRect->size();
+            return QString();
+        });
+        ShowFileDialog(request);
+        SetFileDialogHandler({});
+        EXPECT_EQ(shown, expected) << stored.width() << "x" << stored.height();
+        EXPECT_EQ(place.topLeft(), QPoint(50, 60));
+    }
+}
+
 TEST(Dialogs, AMessageBoxShowsItsTextAsWritten) {
     Qt::TextFormat format = Qt::RichText;
     QString shown;
