@@ -150,6 +150,9 @@ public:
     // The first bad line of the file the last erase refused (0: none, -1: the file could not be
     // read); such a file is not programmed.
     int BadFileLine = 0;
+    // The size the last scan of the open file read (-1: not scanned); programming that ends at
+    // another size read a file that changed under it.
+    long ScannedFileSize = -1;
 
 protected:
     // The card platform the states and parsers choose by; tests stand in for the first stage.

@@ -268,6 +268,7 @@ void SSEngine::OpenFile() {
     FirmwareFile.reset(std::fopen(loader.fileName.c_str(), "r"));
     ParseStatus = 0;
     BadFileLine = 0;
+    ScannedFileSize = -1;
     if (!FirmwareFile)
         Log("opening file failed!");
 }
@@ -327,6 +328,7 @@ int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     lowest = any ? low : 0;
     highest = any ? high : 0;
     const bool unreadable = std::ferror(file) != 0;
+    ScannedFileSize = unreadable ? -1 : std::ftell(file);
     std::clearerr(file);
     std::fseek(file, position, SEEK_SET);
     return unreadable ? -1 : firstBad;

@@ -406,9 +406,23 @@ std::uint8_t SSEngine::FillPayloadStep() {
     int status = 1;
     if (ParseStatus == 2)
         status = parse(LineBuffer.data());
+    std::FILE *file = FirmwareFile.get();
     while (status == 1) {
         bool tooLong = false;
-        if (!ReadLine(FirmwareFile.get(), LineBuffer, tooLong)) {
+        const bool read = ReadLine(file, LineBuffer, tooLong);
+        // A file that stops early (its reads fail, or it was cut or rewritten since the scan
+        // before the erase) must never pass for the whole image.
+        const char *stopped = nullptr;
+        if (std::ferror(file))
+            stopped = "Cannot read file %s - the card was not fully programmed";
+        else if (!read && ScannedFileSize >= 0 && std::ftell(file) != ScannedFileSize)
+            stopped = "File %s changed while it was programmed - the card was not fully programmed";
+        if (stopped) {
+            ParseStatus = 0;
+            Log(Format(stopped, loader.fileName.c_str()));
+            return STAGE_FAILED;
+        }
+        if (!read) {
             status = 4;
             break;
         }

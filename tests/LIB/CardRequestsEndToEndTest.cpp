@@ -2,6 +2,10 @@
 // pseudo-terminal: what is refused sends nothing, and what fails is reported as a failure.
 #include "CardStandInFixture.h"
 
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
 using namespace cardtest;
 
 namespace {
@@ -166,6 +170,49 @@ TEST_F(CardRequests, FileGoneSinceItsHeaderWasReadIsRefusedBeforeTheErase) {
     EXPECT_TRUE(Erases().empty());
     EXPECT_FALSE(Logged("Done."));
     Finish();
+}
+
+TEST_F(CardRequests, FileThatStopsEarlyWhileItIsProgrammedIsNotReportedDone) {
+    const std::string big = Firmware("S0~P~KTR557\nS0~T~APP\nS0~V~7.01\n", 0x00400000) +
+                            DataLines(0x00500000, 120000, 32) + EndRecord('7', 0x00400000);
+    // Once the card holds three payloads: the file is cut at a line end half way (a copy over
+    // it), or its reads start to fail (a share dropping out: a folder under its descriptor).
+    for (const bool cut : {true, false}) {
+        SCOPED_TRACE(cut ? "cut short" : "read error");
+        Start(OneCard("KTR557"));
+        Link(big);
+        const std::string path = loader->GetFilename();
+        QTimer during;
+        QObject::connect(&during, &QTimer::timeout, [&] {
+            if (Codes({30}).size() < 3)
+                return;
+            during.stop();
+            if (cut) {
+                ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(big.find('\n', big.size() / 2) + 1)),
+                          0);
+                return;
+            }
+            for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+                std::error_code error;
+                if (std::filesystem::read_symlink(entry.path(), error) != path)
+                    continue;
+                const int folder = ::open(dir.path().toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+                ::dup2(folder, std::stoi(entry.path().filename().string()));
+                ::close(folder);
+            }
+        });
+        during.start(1);
+        EXPECT_EQ(loader->ProgramFile(path.c_str()), 0);
+        EXPECT_EQ(Count(cut ? "File " + path +
+                                  " changed while it was programmed - the card was not fully programmed"
+                            : "Cannot read file " + path + " - the card was not fully programmed"),
+                  1)
+            << Last();
+        EXPECT_FALSE(Logged("Abort download...BAD checksum in hex file"));
+        EXPECT_FALSE(Logged("Download Complete"));
+        EXPECT_FALSE(Logged("Done."));
+        TearDown();
+    }
 }
 
 TEST_F(CardRequests, Zqx5BranchesReportWhatTheProgrammingDid) {
