@@ -98,9 +98,11 @@ void TMainForm::FormCreate() {
             const int top = reg.ReadInteger(QStringLiteral("Top"));
             const int left = reg.ReadInteger(QStringLiteral("Left"));
             // Bounds typed by hand may reach the integer limits; the rectangle arithmetic must not.
+            // A window larger than the screen is never drawn: it is shrunk onto the screen, as
+            // every placed window is.
             const QRect stored = platform::StoredRect(left, top, width, height);
             if (UsableBounds(stored))
-                setGeometry(stored);
+                setGeometry(platform::KeepOnScreens(stored, platform::AvailableAreas()));
             else
                 CentreAtDesignedSize(this);
             if (bInternalUse && !pclMyFileHistory.value(0).isEmpty())

@@ -13,7 +13,7 @@ namespace platform {
 // hold letters, digits, '_', '-', '.' and inner blanks, anything else as %XX, the form older files
 // also have for blanks. A line that is not UTF-8 keeps its characters (read in the Windows code
 // page, as Pelmora's ini reads it; the file is written in UTF-8).
-// Lines starting with ';' or '#' are comments.
+// Lines starting with ';' or '#' are comments; a file composed from the values holds none.
 QSettings::SettingsMap ParseRegistryFile(const QByteArray &text);
 QByteArray ComposeRegistryFile(const QSettings::SettingsMap &values);
 

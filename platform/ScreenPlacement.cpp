@@ -11,16 +11,6 @@ namespace {
 
 constexpr int kFarthest = 1 << 24; // as far as a window's size may reach
 
-QList<QRect> AvailableAreas() {
-    QList<QRect> areas;
-    if (QScreen *primary = QGuiApplication::primaryScreen())
-        areas.append(primary->availableGeometry());
-    for (QScreen *screen : QGuiApplication::screens())
-        if (screen != QGuiApplication::primaryScreen())
-            areas.append(screen->availableGeometry());
-    return areas;
-}
-
 qint64 Overlap(const QRect &a, const QRect &b) {
     const QRect common = a.intersected(b);
     return common.isEmpty() ? 0 : qint64(common.width()) * common.height();
@@ -39,6 +29,16 @@ void Place(QWidget &window, QPoint topLeft, QSize clientSize, bool resize) {
 }
 
 } // namespace
+
+QList<QRect> AvailableAreas() {
+    QList<QRect> areas;
+    if (QScreen *primary = QGuiApplication::primaryScreen())
+        areas.append(primary->availableGeometry());
+    for (QScreen *screen : QGuiApplication::screens())
+        if (screen != QGuiApplication::primaryScreen())
+            areas.append(screen->availableGeometry());
+    return areas;
+}
 
 QPoint StoredPosition(int left, int top) {
     return {std::clamp(left, -kFarthest, kFarthest), std::clamp(top, -kFarthest, kFarthest)};

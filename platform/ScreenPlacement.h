@@ -15,6 +15,9 @@ namespace platform {
 // brought from a machine with other screens.
 QRect KeepOnScreens(const QRect &frame, const QList<QRect> &areas);
 
+// The available areas of the screens there are now, the primary screen's first.
+QList<QRect> AvailableAreas();
+
 // A position or rectangle as read from a settings file, each value bounded so far beyond any
 // screen that the arithmetic on it cannot overflow; a negative size counts as none.
 QPoint StoredPosition(int left, int top);

@@ -168,6 +168,16 @@ TEST_F(MainFormTest, StoredBoundsComeBackAndUnusableOnesCentreTheWindow) {
     }
 }
 
+TEST_F(MainFormTest, AStoredSizeLargerThanTheScreenIsBoundedToIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    StoreNumber("Left", screen.left());
+    StoreNumber("Top", screen.top());
+    StoreNumber("Width", INT_MAX);
+    StoreNumber("Height", 500);
+    StartWindow();
+    EXPECT_EQ(form->geometry(), QRect(screen.left(), screen.top(), screen.width(), 500));
+}
+
 TEST_F(MainFormTest, BoundsTypedNearTheIntegerLimitCentreTheWindowAndAMaximisedOneStoresItsNormalBounds) {
     for (const char *name : {"Left", "Top", "Width", "Height"})
         StoreNumber(name, INT_MAX - 1);
