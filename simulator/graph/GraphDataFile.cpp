@@ -205,14 +205,22 @@ std::string JoinNames(std::size_t count) {
     return header;
 }
 
+bool IsHexDigit(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
 // A device names itself in any bytes. Those a line or a field cannot carry (non-printable ones,
-// the field separator) and the escape character itself go as "%HH", so the identity line stays
-// one line of the same fields and reads back byte for byte.
+// the field separator) go as "%HH", so the identity line stays one line of the same fields and
+// reads back byte for byte. A '%' is escaped only where two hex digits follow it, the one place
+// the reader would decode it, so other readers see a printable identity such as "LB 100%" as it is.
 template <std::size_t N> void AppendIdentityText(std::string &line, const char (&text)[N]) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (std::size_t i = 0; i < N && text[i] != '\0'; ++i) {
+    const std::size_t length = strnlen(text, N);
+    for (std::size_t i = 0; i < length; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (IsPrintable(c) && c != ',' && c != '%') {
+        const bool decodable =
+            c == '%' && i + 2 < length && IsHexDigit(text[i + 1]) && IsHexDigit(text[i + 2]);
+        if (IsPrintable(c) && c != ',' && !decodable) {
             line += static_cast<char>(c);
         } else {
             line += '%';
@@ -226,11 +234,10 @@ template <std::size_t N> void AppendIdentityText(std::string &line, const char (
 // An identity text as AppendIdentityText wrote it; a '%' without two hex digits after it stands
 // for itself, as it did in files written before identities were escaped.
 void CopyIdentityText(char *destination, std::size_t size, std::string_view field) {
-    const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
     std::size_t n = 0;
     for (std::size_t i = 0; i < field.size() && n + 1 < size; ++i) {
         auto c = static_cast<unsigned char>(field[i]);
-        if (c == '%' && i + 2 < field.size() && isHex(field[i + 1]) && isHex(field[i + 2])) {
+        if (c == '%' && i + 2 < field.size() && IsHexDigit(field[i + 1]) && IsHexDigit(field[i + 2])) {
             c = FieldDecoders::HexToByte(field.substr(i + 1, 2));
             i += 2;
         } else if (!IsPrintable(c)) {

@@ -166,6 +166,20 @@ TEST(GraphDataFile, IdentitiesInAnyBytesReadBackAsWritten) {
     }
 }
 
+// Other readers of the file see a printable identity as it is: only a '%' that two hex digits
+// follow is escaped.
+TEST(GraphDataFile, IdentityPercentIsEscapedOnlyBeforeTwoHexDigits) {
+    SampleRing ring;
+    ring.Put(GraphSample{});
+    const DeviceIdentitySet ids{Identity("LB 100%", "A%41B", "%4,%"), {}, {}};
+    EXPECT_EQ(IdentityLine(ids, "1.0"), "Device ID records,LB 100%,A%2541B,%4%2C%,,,,,,,Pelmora,1.0,");
+    DeviceIdentitySet back{};
+    Read(Written(ring, 1, 1, ids), &back);
+    EXPECT_STREQ(back[0].identity, "LB 100%");
+    EXPECT_STREQ(back[0].version, "A%41B");
+    EXPECT_STREQ(back[0].serialNumber, "%4,%");
+}
+
 TEST(GraphDataFile, OlderVersions) {
     int version = 0;
     const std::string v1Row =
