@@ -95,11 +95,11 @@ void ButtonScriptInterpreter::End() {
 
 void ButtonScriptInterpreter::MatchRawLine(std::string_view line) {
     if (state.waitPending && !state.waitMatched && !state.waitTimedOut && line.ends_with(state.waitPattern)) {
-        state.waitMatched = true;
-        earlierLines.clear(); // a later wait looks only past this reply
+        state.waitMatched = true; // and the reply is not kept: it answers one wait only
         return;
     }
-    if (!state.running)
+    // While the script's file goes out, the lines that come are the file's replies.
+    if (!state.running || sender.IsSending())
         return;
     if (earlierLines.size() >= kEarlierLineLimit)
         earlierLines.pop_front();
@@ -161,14 +161,13 @@ void ButtonScriptInterpreter::Step() {
         host.ShowLineReport(QString::fromStdString(line));
     if (!RunLine(line))
         ++state.lineIndex;
-    earlierLines.clear();
 }
 
 bool ButtonScriptInterpreter::RunLine(const std::string &line) {
     if (!line.starts_with('~')) {
         // The copy loses a closing "~"; the script keeps it, so it runs the same way next time.
         std::string text = line;
-        host.SendScriptLine(text);
+        SendLine(text);
         return false;
     }
     return RunCommand(std::string_view(line).substr(1), line);
@@ -195,7 +194,7 @@ bool ButtonScriptInterpreter::RunCommand(std::string_view command, const std::st
         state.awaitingVersion = true;
         state.bootLoaderVersion13 = false;
         std::string query = "$PQVZQ,DID";
-        host.SendScriptLine(query);
+        SendLine(query);
     } else if (command.starts_with("SetHnBlBaud")) {
         state.awaitingVersion = false;
         SetBaudRate(state.bootLoaderVersion13 ? 115200 : 38400);
@@ -209,7 +208,7 @@ bool ButtonScriptInterpreter::RunCommand(std::string_view command, const std::st
         host.ShowMessageReport(FromBytes(std::string_view(line).substr(4)));
     } else if (command.starts_with("nl")) {
         std::string empty;
-        host.SendScriptLine(empty);
+        SendLine(empty);
     } else if (command.starts_with(' ')) {
         // A comment.
     } else if (command.starts_with('b')) {
@@ -253,6 +252,11 @@ bool ButtonScriptInterpreter::RunCommand(std::string_view command, const std::st
     return false;
 }
 
+void ButtonScriptInterpreter::SendLine(std::string &text) {
+    host.SendScriptLine(text);
+    earlierLines.clear(); // what came before cannot answer this line
+}
+
 void ButtonScriptInterpreter::StartWait(std::string_view pattern, bool timed, std::uint32_t lengthMs) {
     state.ClearWait();
     state.waitPending = true;
@@ -260,9 +264,13 @@ void ButtonScriptInterpreter::StartWait(std::string_view pattern, bool timed, st
     state.waitStart = timer.Now();
     state.waitLength = lengthMs;
     state.waitPattern = std::string(pattern.substr(0, kPatternLimit));
-    state.waitMatched =
-        std::any_of(earlierLines.begin(), earlierLines.end(),
-                    [&](const std::string &earlier) { return earlier.ends_with(state.waitPattern); });
+    const auto reply =
+        std::find_if(earlierLines.begin(), earlierLines.end(),
+                     [&](const std::string &earlier) { return earlier.ends_with(state.waitPattern); });
+    if (reply != earlierLines.end()) {
+        state.waitMatched = true;
+        earlierLines.erase(reply); // a reply answers one wait only
+    }
 }
 
 void ButtonScriptInterpreter::SetBaudRate(std::int32_t baud) {
@@ -277,5 +285,7 @@ void ButtonScriptInterpreter::SendFile(const std::string &path) {
         End();
         return;
     }
+    // The end of the send counts as a line that went out: only later lines answer a wait.
+    earlierLines.clear();
     sender.Start();
 }

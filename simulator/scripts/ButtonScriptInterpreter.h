@@ -55,7 +55,8 @@ public:
 
     // The main loop's part of a wait: a received plain line that ends with the pattern
     // matches it; a timed wait whose length has passed has timed out. A wait also takes a line
-    // that came after the line before it ran: a fast device answers within the 20 ms between.
+    // that came since the script last sent a line, whatever commands ran between: a fast
+    // device answers before the wait is reached.
     void MatchRawLine(std::string_view line);
     void CheckWaitTime();
 
@@ -72,6 +73,7 @@ private:
     // Returns true when the line set the line index itself.
     bool RunLine(const std::string &line);
     bool RunCommand(std::string_view command, const std::string &line);
+    void SendLine(std::string &text);
     void StartWait(std::string_view pattern, bool timed, std::uint32_t lengthMs);
     void SetBaudRate(std::int32_t baud);
     void SendFile(const std::string &path);
@@ -82,7 +84,7 @@ private:
     Host &host;
     const TickTimer &timer;
     std::vector<std::string> lines;
-    // The ends of the plain lines received since the last script line ran and not taken by a
-    // wait, the newest kept when there are many.
+    // The ends of the plain lines received since the script last sent a line or its file send
+    // ended, and not taken by a wait; the newest kept when there are many.
     std::deque<std::string> earlierLines;
 };

@@ -247,6 +247,25 @@ TEST_F(SendAndScripts, AButtonScriptTalksToTheBootLoaderAndSendsItsImage) {
     EXPECT_EQ(Button("bButton3")->text(), "Boot");
 }
 
+TEST_F(SendAndScripts, AWaitTakesAFastReplyWhateverLinesStandBetween) {
+    // The device has answered before the line that waits for it is reached.
+    device.AnswerLine("HELLO", "OK");
+    window->findChild<QAction *>("mButtonGroup1")->trigger();
+    const char *scripts[] = {"HELLO\n~ comment\n~waitfor OK\nDONE", "HELLO\n~msgwaiting\n~waitfor OK\nDONE",
+                             "HELLO\n~d100\n~waitfor OK\nDONE"};
+    for (const char *script : scripts) {
+        device.ClearReceived();
+        DefineButton(0, "Fast", script);
+        Button("bButton1")->click();
+        const bool ended = PollUntil(
+            *window, [&] { return !window->ScriptState().running; }, 5000);
+        EXPECT_TRUE(ended) << script;
+        PressKey(Qt::Key_Escape); // a script that hung ends here
+        ASSERT_TRUE(PollUntil(*window, [&] { return !window->ScriptState().running; }));
+        EXPECT_TRUE(device.WaitForLine("DONE", 2000)) << script;
+    }
+}
+
 TEST_F(SendAndScripts, OnlyTheButtonsOfAShownGroupRunOrEdit) {
     PressKey(Qt::Key_F3); // group 0: the buttons are hidden
     bool handled = false;

@@ -178,6 +178,59 @@ TEST_F(Script, AWaitAlsoTakesAReplyThatCameBeforeItsLineWasReached) {
     EXPECT_EQ(window.sent, (std::vector<std::string>{"HELLO", "DONE"}));
 }
 
+TEST_F(Script, AWaitNeverTakesAReplyToSomethingElse) {
+    const auto waiting = [&] {
+        PollFor(100);
+        return state.waitPending && !state.waitMatched;
+    };
+    // A reply from before the script started: one kept by an earlier run, one while none ran.
+    Run({"HELLO", "~d50"});
+    PollFor(30);
+    interpreter.MatchRawLine("OK");
+    PollToEnd();
+    interpreter.MatchRawLine("OK");
+    Run({"~waitfor OK", "after"});
+    EXPECT_TRUE(waiting()) << "a reply from before the script started";
+    state.cancelRequested = true;
+    PollToEnd();
+
+    // A reply from before the last line that went out.
+    Run({"HELLO", "~nl", "~ comment", "~waitfor OK", "after"});
+    PollFor(30);
+    interpreter.MatchRawLine("OK");
+    EXPECT_TRUE(waiting()) << "a reply from before the last line that went out";
+    state.cancelRequested = true;
+    PollToEnd();
+
+    // A reply already used by an earlier wait, whether it came before that wait or during it.
+    window.sent.clear();
+    Run({"HELLO", "~waitfor OK", "~waitfor OK", "~waitfor OK", "after"});
+    PollFor(30);
+    interpreter.MatchRawLine("OK");
+    EXPECT_TRUE(waiting() && state.lineIndex == 3) << "a reply used by the wait it came before";
+    interpreter.MatchRawLine("OK");
+    EXPECT_TRUE(waiting() && state.lineIndex == 4) << "a reply used by the wait it came during";
+    interpreter.MatchRawLine("OK");
+    PollToEnd();
+    EXPECT_EQ(window.sent, (std::vector<std::string>{"HELLO", "after"}));
+
+    // A reply before or during the script's file send: the send's end counts as a line sent.
+    window.sent.clear();
+    WriteFile("image.hex", std::string(1000, 'h'));
+    Run({"HELLO", "~f image.hex", "~waitfor OK", "after"});
+    PollFor(30);
+    interpreter.MatchRawLine("OK");
+    PollFor(40);
+    ASSERT_TRUE(sender.IsSending());
+    interpreter.MatchRawLine("OK"); // answers a line of the file
+    while (sender.IsSending())
+        Poll();
+    EXPECT_TRUE(waiting()) << "a reply to the file, or to the line before it";
+    interpreter.MatchRawLine("OK");
+    PollToEnd();
+    EXPECT_EQ(window.sent, (std::vector<std::string>{"HELLO", "after"}));
+}
+
 TEST_F(Script, CancelEndsAWaitAsMatchedAndTheScriptDuringADelay) {
     Run({"~waitfortime 5000 OK", "skipped", "~d10000", "never"});
     PollFor(100);
