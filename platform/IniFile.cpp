@@ -4,6 +4,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace platform {
@@ -35,16 +36,23 @@ constexpr char16_t kWindows1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0
                                        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+bool IsUtf8(const QByteArray &bytes, QString *text = nullptr) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString line = utf8(bytes);
+    if (text != nullptr)
+        *text = line;
+    return !utf8.hasError();
+}
+
 // A line that is not UTF-8 comes from a file written in the Windows code page (a file brought
 // from another machine): read byte for byte, it keeps every character instead of turning those
 // it cannot decode into replacement characters that the next write would store. The byte order
 // mark some editors put before UTF-8 is skipped, so it cannot hide the first section.
-QString DecodeLine(const QByteArray &bytes, bool &codePage) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString line = utf8(bytes);
-    if (!utf8.hasError())
+QString DecodeLine(const QByteArray &bytes, bool &windows1252) {
+    QString line;
+    windows1252 = !IsUtf8(bytes, &line);
+    if (!windows1252)
         return line;
-    codePage = true;
     QString decoded(bytes.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
@@ -53,11 +61,8 @@ QString DecodeLine(const QByteArray &bytes, bool &codePage) {
     return decoded;
 }
 
-// A file that came in the code page goes back in it, so the other machine reads it as before;
-// a line holding a character the code page lacks goes as UTF-8, which reads back as it is.
-QByteArray EncodeLine(const QString &line, bool codePage) {
-    if (!codePage)
-        return line.toUtf8();
+// The line in the code page, or nothing when the code page lacks one of its characters.
+std::optional<QByteArray> ToWindows1252(const QString &line) {
     QByteArray bytes(line.size(), '\0');
     for (qsizetype i = 0; i < line.size(); ++i) {
         const char16_t c = line[i].unicode();
@@ -67,9 +72,26 @@ QByteArray EncodeLine(const QString &line, bool codePage) {
         }
         const auto *found = std::find(std::begin(kWindows1252), std::end(kWindows1252), c);
         if (found == std::end(kWindows1252))
-            return line.toUtf8();
+            return std::nullopt;
         bytes[i] = static_cast<char>(0x80 + (found - std::begin(kWindows1252)));
     }
+    return bytes;
+}
+
+// A line that came in the code page goes back in it, so the other machine reads it as before;
+// but only where those bytes are not UTF-8 as well, which the next read would take them for.
+// Every other line goes as UTF-8, which reads back as it is.
+QByteArray EncodeLine(const QString &line, bool windows1252) {
+    if (windows1252) {
+        const std::optional<QByteArray> bytes = ToWindows1252(line);
+        if (bytes && !IsUtf8(*bytes))
+            return *bytes;
+    }
+    QByteArray bytes = line.toUtf8();
+    // The reader skips a byte order mark at a line's start, so a line beginning with one keeps it
+    // behind another.
+    if (line.startsWith(QChar(0xFEFF)))
+        bytes.prepend("\xEF\xBB\xBF");
     return bytes;
 }
 
@@ -80,8 +102,8 @@ bool IsBlank(const QString &line) {
 } // namespace
 
 QString DecodeSettingsLine(const QByteArray &bytes) {
-    bool codePage = false;
-    return DecodeLine(bytes, codePage);
+    bool windows1252 = false;
+    return DecodeLine(bytes, windows1252);
 }
 
 IniFile::IniFile(QString name) : fileName(std::move(name)) {
@@ -110,8 +132,10 @@ void IniFile::Load() {
     for (QByteArray &bytes : raw) {
         if (bytes.endsWith('\r'))
             bytes.chop(1);
-        const QString line = DecodeLine(bytes, codePage);
-        const QString header = SectionOf(line);
+        Line line;
+        line.text = DecodeLine(bytes, line.windows1252);
+        codePage = codePage || line.windows1252;
+        const QString header = SectionOf(line.text);
         if (!header.isNull()) {
             sections.push_back(Section{line, {}, {}, -1, false});
             // First match wins: only the first section of a name counts.
@@ -122,13 +146,13 @@ void IniFile::Load() {
         }
         Section &current = sections.back();
         current.lines.append(line);
-        if (!current.header.isNull())
+        if (!current.header.text.isNull())
             IndexLine(current, static_cast<int>(current.lines.size()) - 1);
     }
 }
 
 void IniFile::IndexLine(Section &section, int line) {
-    const QString &text = section.lines[line];
+    const QString &text = section.lines[line].text;
     if (!IsBlank(text))
         section.lastLine = std::max(section.lastLine, line);
     const QString key = FoldedKeyOf(text);
@@ -156,7 +180,7 @@ QString IniFile::ReadString(const QString &section, const QString &key, const QS
     const auto it = at->keys.constFind(key.toCaseFolded());
     if (it == at->keys.constEnd())
         return defaultValue;
-    const QString &line = at->lines[*it];
+    const QString &line = at->lines[*it].text;
     return line.mid(line.indexOf('=') + 1).trimmed();
 }
 
@@ -181,22 +205,23 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
     if (Section *at = FindSection(section)) {
         const auto it = at->keys.constFind(folded);
         if (it != at->keys.constEnd()) {
-            if (at->lines[*it] == line)
-                return; // unchanged: nothing to write back
-            at->lines[*it] = line;
+            if (at->lines[*it].text == line)
+                return;                 // unchanged: nothing to write back
+            at->lines[*it].text = line; // in the code page it came in, where it can
         } else {
             // Only blank lines follow the last non-blank one, so no indexed line moves.
             const int position = at->lastLine + 1;
-            at->lines.insert(position, line);
+            at->lines.insert(position, Line{line, codePage});
             at->keys.insert(folded, position);
             at->lastLine = position;
         }
     } else {
         Section &last = sections.back();
-        const QString &lastLine = last.lines.isEmpty() ? last.header : last.lines.last();
+        const QString &lastLine = last.lines.isEmpty() ? last.header.text : last.lines.last().text;
         if (!lastLine.isNull() && !IsBlank(lastLine))
-            last.lines.append(QString());
-        sections.push_back(Section{'[' + section + ']', {line}, {{folded, 0}}, 0, false});
+            last.lines.append(Line{});
+        sections.push_back(
+            Section{Line{'[' + section + ']', codePage}, {Line{line, codePage}}, {{folded, 0}}, 0, false});
         sectionIndex.insert(section.toCaseFolded(), sections.size() - 1);
     }
     modified = true;
@@ -228,13 +253,13 @@ void IniFile::DeleteKey(const QString &section, const QString &key) {
         --at->lastLine;
     } else if (at->lastLine == removed) {
         at->lastLine = removed - 1;
-        while (at->lastLine >= 0 && IsBlank(at->lines[at->lastLine]))
+        while (at->lastLine >= 0 && IsBlank(at->lines[at->lastLine].text))
             --at->lastLine;
     }
     // A later line of the same key, hidden until now, is the one that counts.
     if (at->repeatedKeys) {
         for (int i = removed; i < at->lines.size(); ++i) {
-            if (FoldedKeyOf(at->lines[i]) == folded) {
+            if (FoldedKeyOf(at->lines[i].text) == folded) {
                 at->keys.insert(folded, i);
                 break;
             }
@@ -249,10 +274,10 @@ void IniFile::UpdateFile() {
         return;
     QByteArray data;
     for (const Section &section : sections) {
-        if (!section.header.isNull())
-            data += EncodeLine(section.header, codePage) + '\n';
-        for (const QString &line : section.lines)
-            data += EncodeLine(line, codePage) + '\n';
+        if (!section.header.text.isNull())
+            data += EncodeLine(section.header.text, section.header.windows1252) + '\n';
+        for (const Line &line : section.lines)
+            data += EncodeLine(line.text, line.windows1252) + '\n';
     }
     QSaveFile file(fileName);
     // A file the user may write in a folder where they may not create one is written in place.

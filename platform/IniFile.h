@@ -1,7 +1,7 @@
 #pragma once
 #include <QHash>
+#include <QList>
 #include <QString>
-#include <QStringList>
 #include <stdexcept>
 #include <vector>
 
@@ -49,9 +49,15 @@ public:
     void UpdateFile();
 
 private:
+    struct Line {
+        QString text;
+        // Came in the Windows code page, or is new in a file with such lines: goes back in it
+        // wherever that reads back the same.
+        bool windows1252 = false;
+    };
     struct Section {
-        QString header;           // the "[name]" line as the file has it; null before the first one
-        QStringList lines;        // the lines under the header
+        Line header;              // the "[name]" line as the file has it; null text before the first one
+        QList<Line> lines;        // the lines under the header
         QHash<QString, int> keys; // case-folded key -> its first line
         int lastLine = -1;        // the last non-blank line, after which a new key goes
         bool repeatedKeys = false;
@@ -67,7 +73,7 @@ private:
     QHash<QString, std::size_t> sectionIndex; // case-folded name -> its first section
     bool modified = false;
     bool readFailed = false;
-    bool codePage = false; // some line was not UTF-8: the file is in the Windows code page
+    bool codePage = false; // some line was not UTF-8: new lines go in the Windows code page too
 };
 
 } // namespace platform

@@ -71,8 +71,13 @@ TerminationSignals::TerminationSignals(std::function<void()> action, std::chrono
     for (const int signal : kSignals)
         sigaddset(&handler.sa_mask, signal); // one handler at a time decides
     handler.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < kSignals.size(); ++i)
-        ::sigaction(kSignals[i], &handler, &previousHandlers[i]);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+        ::sigaction(kSignals[i], nullptr, &previousHandlers[i]);
+        // One ignored when the program started (SIGHUP under nohup) stays ignored.
+        const struct sigaction &previous = previousHandlers[i];
+        if ((previous.sa_flags & SA_SIGINFO) != 0 || previous.sa_handler != SIG_IGN)
+            ::sigaction(kSignals[i], &handler, nullptr);
+    }
     installed = true;
 }
 

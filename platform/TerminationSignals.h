@@ -13,7 +13,8 @@ namespace platform {
 // the GUI thread, so the program can end as if its window were closed and keep its settings.
 // A desktop sends more than one at logout, so further signals wait while the program closes, for
 // at most `closingWait` after the first; after that, and once this object is gone, a signal ends
-// the program at once, as it would without this object. One instance at a time.
+// the program at once, as it would without this object. A signal that was ignored when this
+// object was made (as nohup ignores SIGHUP) stays ignored. One instance at a time.
 class TerminationSignals {
 public:
     static constexpr std::chrono::milliseconds kClosingWait{5000};

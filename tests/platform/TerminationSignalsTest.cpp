@@ -35,6 +35,25 @@ TEST(TerminationSignals, EachPoliteSignalEndsTheProgramThroughTheGuiThreadOnce) 
     }
 }
 
+// Under nohup a closed terminal must not end the program.
+TEST(TerminationSignals, ASignalIgnoredAtStartStaysIgnored) {
+    ::signal(SIGHUP, SIG_IGN);
+    int calls = 0;
+    {
+        platform::TerminationSignals handlers([&] { ++calls; });
+        ::raise(SIGHUP);
+        QElapsedTimer timer;
+        timer.start();
+        while (calls == 0 && timer.elapsed() < 300)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        EXPECT_EQ(calls, 0);
+    }
+    struct sigaction now {};
+    ::sigaction(SIGHUP, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_IGN);
+    ::signal(SIGHUP, SIG_DFL);
+}
+
 // A desktop logging out sends SIGTERM and SIGHUP close together: the second waits while the
 // program closes and writes its settings, but not for ever.
 TEST(TerminationSignals, FurtherSignalsWaitWhileTheProgramCloses) {

@@ -145,6 +145,22 @@ TEST(IniFile, LinesThatAreNotUtf8AreWindows1252) {
     EXPECT_EQ(pelmoratest::FileContents(name), "[UserButtons]\n" + line + "ButtonGroup=1\n");
 }
 
+// Windows-1252 bytes of a UTF-8 line may form other UTF-8: each line keeps the code page it came in.
+TEST(IniFile, MixedCodePagesReadTheSameAfterEveryWrite) {
+    QTemporaryDir dir;
+    const QByteArray content =
+        "[UserButtons]\nButton1Caption=CAF\xC3\x89\xE2\x80\x99S\nButton2Caption=Caf\xE9\n";
+    const QString name = WriteFile(dir, content);
+    for (const char *group : {"1", "2"}) {
+        IniFile ini(name);
+        ini.WriteString("UserButtons", "ButtonGroup", group);
+        ini.UpdateFile();
+    }
+    IniFile again(name);
+    EXPECT_EQ(again.ReadString("UserButtons", "Button1Caption", ""), QString::fromUtf8("CAFÉ’S"));
+    EXPECT_EQ(pelmoratest::FileContents(name), content + "ButtonGroup=2\n");
+}
+
 TEST(IniFile, AWritableFileInAFolderClosedToNewFilesIsWritten) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "every folder is open to the superuser";

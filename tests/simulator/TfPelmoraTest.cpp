@@ -33,6 +33,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace pelmoratest;
@@ -650,14 +653,25 @@ TEST(TfPelmoraSettings, ReadOnlyIniIsLeftUntouched) {
 
 TEST(TfPelmoraSettings, AnUnreadableIniIsNeverWrittenOver) {
     const QByteArray content = "[UserButtons]\nButtonGroup=2\nButton1Line1=$PQVZK,6\n";
-    // A file without read permission, which the superuser reads all the same, and a folder in the
-    // file's place, which nobody reads as one.
-    for (const bool folder : {false, true}) {
-        if (!folder && ::geteuid() == 0)
+    // A file without read permission, which the superuser reads all the same; a folder in the
+    // file's place, which nobody reads as one and nobody can replace; and a socket, which nobody
+    // reads either but which a new file would replace, for the superuser too.
+    enum class Unreadable { Permission, Folder, Socket };
+    for (const Unreadable kind : {Unreadable::Permission, Unreadable::Folder, Unreadable::Socket}) {
+        if (kind == Unreadable::Permission && ::geteuid() == 0)
             continue;
         StartDirectory start;
-        if (folder) {
+        const QByteArray path = QFile::encodeName(start.IniPath());
+        if (kind == Unreadable::Folder) {
             QDir().mkdir(start.IniPath());
+        } else if (kind == Unreadable::Socket) {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            ASSERT_LT(path.size(), qsizetype(sizeof address.sun_path));
+            std::copy(path.begin(), path.end(), address.sun_path);
+            const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+            ::close(socket); // the socket stays in the folder
         } else {
             start.WriteIni(content);
             QFile::setPermissions(start.IniPath(), QFileDevice::WriteOwner);
@@ -673,13 +687,17 @@ TEST(TfPelmoraSettings, AnUnreadableIniIsNeverWrittenOver) {
             EXPECT_EQ(window.GetButtonGroup(), 0); // the defaults
         }
         platform::SetMessageHandler({});
-        if (folder) {
-            EXPECT_TRUE(QFileInfo(start.IniPath()).isDir());
+        struct stat status {};
+        ASSERT_EQ(::stat(path.constData(), &status), 0);
+        if (kind == Unreadable::Folder) {
+            EXPECT_TRUE(S_ISDIR(status.st_mode));
+        } else if (kind == Unreadable::Socket) {
+            EXPECT_TRUE(S_ISSOCK(status.st_mode));
         } else {
             QFile::setPermissions(start.IniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
             EXPECT_EQ(start.ReadIni(), content);
         }
-        ASSERT_EQ(messages.size(), 1u) << folder;
+        ASSERT_EQ(messages.size(), 1u) << int(kind);
         EXPECT_TRUE(messages[0].startsWith("Unable to read the settings in " + start.IniPath()));
     }
 }
