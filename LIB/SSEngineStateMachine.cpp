@@ -411,11 +411,12 @@ std::uint8_t SSEngine::FillPayloadStep() {
         bool tooLong = false;
         const bool read = ReadLine(file, LineBuffer, tooLong);
         // A file that stops early (its reads fail, or it was cut or rewritten since the scan
-        // before the erase) must never pass for the whole image.
+        // before the erase) must never pass for the whole image; a cut inside a line ends the
+        // file too, with that line's first part read.
         const char *stopped = nullptr;
         if (std::ferror(file))
             stopped = "Cannot read file %s - the card was not fully programmed";
-        else if (!read && ScannedFileSize >= 0 && std::ftell(file) != ScannedFileSize)
+        else if (std::feof(file) && ScannedFileSize >= 0 && std::ftell(file) != ScannedFileSize)
             stopped = "File %s changed while it was programmed - the card was not fully programmed";
         if (stopped) {
             ParseStatus = 0;

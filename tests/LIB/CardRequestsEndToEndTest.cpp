@@ -175,10 +175,13 @@ TEST_F(CardRequests, FileGoneSinceItsHeaderWasReadIsRefusedBeforeTheErase) {
 TEST_F(CardRequests, FileThatStopsEarlyWhileItIsProgrammedIsNotReportedDone) {
     const std::string big = Firmware("S0~P~KTR557\nS0~T~APP\nS0~V~7.01\n", 0x00400000) +
                             DataLines(0x00500000, 120000, 32) + EndRecord('7', 0x00400000);
-    // Once the card holds three payloads: the file is cut at a line end half way (a copy over
-    // it), or its reads start to fail (a share dropping out: a folder under its descriptor).
-    for (const bool cut : {true, false}) {
-        SCOPED_TRACE(cut ? "cut short" : "read error");
+    // Once the card holds three payloads: the file is cut half way (a copy over it) at a line end
+    // or inside a line, or its reads start to fail (a share dropping out: a folder under its
+    // descriptor, -1).
+    const auto half = static_cast<long>(big.find('\n', big.size() / 2) + 1);
+    for (const long cutAt : {half, half + 11, -1L}) {
+        SCOPED_TRACE(cutAt);
+        const bool cut = cutAt > 0;
         Start(OneCard("KTR557"));
         Link(big);
         const std::string path = loader->GetFilename();
@@ -188,8 +191,7 @@ TEST_F(CardRequests, FileThatStopsEarlyWhileItIsProgrammedIsNotReportedDone) {
                 return;
             during.stop();
             if (cut) {
-                ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(big.find('\n', big.size() / 2) + 1)),
-                          0);
+                ASSERT_EQ(::truncate(path.c_str(), cutAt), 0);
                 return;
             }
             for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
