@@ -2,8 +2,8 @@
 // pseudo-terminal: what is refused sends nothing, and what fails is reported as a failure.
 #include "CardStandInFixture.h"
 
-#include <fcntl.h>
-#include <filesystem>
+#include "FileFaults.h"
+
 #include <unistd.h>
 
 using namespace cardtest;
@@ -194,14 +194,7 @@ TEST_F(CardRequests, FileThatStopsEarlyWhileItIsProgrammedIsNotReportedDone) {
                 ASSERT_EQ(::truncate(path.c_str(), cutAt), 0);
                 return;
             }
-            for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-                std::error_code error;
-                if (std::filesystem::read_symlink(entry.path(), error) != path)
-                    continue;
-                const int folder = ::open(dir.path().toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
-                ::dup2(folder, std::stoi(entry.path().filename().string()));
-                ::close(folder);
-            }
+            testsupport::FailReadsOfOpenFile(path);
         });
         during.start(1);
         EXPECT_EQ(loader->ProgramFile(path.c_str()), 0);

@@ -1,0 +1,66 @@
+#include "FileFaults.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+void FailReadsOfOpenFile(const std::string &path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) != path)
+            continue;
+        const int directory = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (directory < 0)
+            continue;
+        ::dup2(directory, std::stoi(entry.path().filename().string()));
+        ::close(directory);
+    }
+}
+
+void MakeUnreadable(const std::string &path) {
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    std::filesystem::create_symlink("/proc/self/mem", path);
+}
+
+FullDisk::FullDisk(int kilobytes) {
+    char pattern[] = "/tmp/full-disk-XXXXXX";
+    if (!::mkdtemp(pattern))
+        return;
+    path = pattern;
+    const std::string options = "size=" + std::to_string(kilobytes) + "k";
+    mounted = ::geteuid() == 0 && ::mount("tmpfs", path.c_str(), "tmpfs", 0, options.c_str()) == 0;
+}
+
+FullDisk::~FullDisk() {
+    if (mounted)
+        ::umount2(path.c_str(), MNT_DETACH);
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+}
+
+void FullDisk::Fill() {
+    std::FILE *filler = std::fopen((path + "/.filler").c_str(), "ab");
+    if (!filler)
+        return;
+    std::setvbuf(filler, nullptr, _IONBF, 0);
+    const char block[512] = {};
+    while (std::fwrite(block, 1, sizeof block, filler) == sizeof block) {
+    }
+    while (std::fwrite(block, 1, 1, filler) == 1) {
+    }
+    std::fclose(filler);
+}
+
+void FullDisk::Release() {
+    std::error_code error;
+    std::filesystem::remove(path + "/.filler", error);
+}
+
+} // namespace testsupport

@@ -1,0 +1,38 @@
+#pragma once
+#include <string>
+
+namespace testsupport {
+
+// The one place tests make files fail while they are used: reads that fail, and a full disk.
+
+// From the next read on, every descriptor of this process open on `path` fails its reads (a
+// folder is put under it: EISDIR), as a share that drops out while a file is read.
+void FailReadsOfOpenFile(const std::string &path);
+
+// Puts at `path` a file that opens but whose first read fails (EIO): a link to this process's own
+// memory, read at an address that is never mapped. Needs no privileges.
+void MakeUnreadable(const std::string &path);
+
+// A small file system of its own (a tmpfs mounted over a fresh folder), which Fill() fills to the
+// last byte and Release() frees again. Mounting needs root: where it cannot be mounted,
+// Mounted() is false, and the test skips.
+class FullDisk {
+public:
+    explicit FullDisk(int kilobytes = 64);
+    ~FullDisk();
+    FullDisk(const FullDisk &) = delete;
+    FullDisk &operator=(const FullDisk &) = delete;
+
+    bool Mounted() const { return mounted; }
+    const std::string &Path() const { return path; }
+    // Fills every free byte; files already there keep what they hold.
+    void Fill();
+    // Frees what Fill() took.
+    void Release();
+
+private:
+    std::string path;
+    bool mounted = false;
+};
+
+} // namespace testsupport
