@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "Dialogs.h"
+#include "FileFaults.h"
 
 #include <QAction>
 #include <QApplication>
@@ -401,6 +402,26 @@ TEST_F(Graph, FilesThatCannotBeWrittenAreReported) {
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_FALSE(Label("lDataFileNote")->isHidden());
     EXPECT_TRUE(Label("lDataFileNote")->text().contains("Pelmora002.txt"));
+}
+
+TEST_F(Graph, ASmallDataFileOnAFullDiskIsReportedAndLeavesNoFile) {
+    testsupport::FullDisk disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QString folder = QString::fromStdString(disk.Path());
+    graph.SetStartDirectory(folder);
+    disk.Fill();
+    Store(3);
+    graph.bClickSaveData();
+    graph.bClickAutoSave();
+    Store(3);
+    graph.close(); // the tail of an automatic save
+    graph.bClickSaveGraph();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0], "Unable to write file - " + folder + "/Pelmora001.txt | File Save Error");
+    EXPECT_EQ(messages[1], "Unable to write file - " + folder + "/Pelmora002.txt | File Save Error");
+    EXPECT_EQ(messages[2], "Unable to write file - " + folder + "/Pelmora001.bmp | File Save Error");
+    EXPECT_TRUE(QDir(folder).entryList({"Pelmora*"}, QDir::Files).isEmpty());
 }
 
 TEST_F(Graph, SaveGraphNeverOverwrites) {
