@@ -511,9 +511,14 @@ TEST_F(Graph, LoadDataRefusesWhatItCannotRead) {
     chosenFile = dir.filePath("none.txt");
     graph.bClickLoadData();
     EXPECT_EQ(messages.back(), "Unable to open file - " + chosenFile + " | File Open Error");
+    chosenFile = dir.filePath("unreadable.txt");
+    testsupport::MakeUnreadable(chosenFile.toStdString());
+    graph.bClickLoadData();
+    EXPECT_EQ(messages.back(), "Unable to read file - " + chosenFile + " | File Error");
+    EXPECT_FALSE(graph.IsLoaded());
 
     load("v3.txt", QByteArray::fromStdString(GraphDataFile::Header(3) + "\r\n"));
-    EXPECT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages.size(), 4u);
     EXPECT_TRUE(graph.IsLoaded());
 }
 
