@@ -1,7 +1,8 @@
 #include "IniFile.h"
 
+#include "WholeFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <optional>
@@ -279,10 +280,8 @@ void IniFile::UpdateFile() {
         for (const Line &line : section.lines)
             data += EncodeLine(line.text, line.windows1252) + '\n';
     }
-    QSaveFile file(fileName);
     // A file the user may write in a folder where they may not create one is written in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+    if (!SaveWhole(fileName, data, true))
         throw IniFileError("Unable to write to " + fileName.toStdString());
     modified = false;
 }

@@ -312,7 +312,12 @@ bool Write(QIODevice &out, const SampleRing &ring, int end, int count, const Dev
 
 int LineReader::Next() {
     if (position >= buffer.size()) {
-        buffer = device.read(64 * 1024);
+        // Read into a buffer of its own: QIODevice::read() into a QByteArray gives an empty one
+        // for a read error as for the end of the file.
+        buffer.resize(64 * 1024);
+        const qint64 got = device.read(buffer.data(), buffer.size());
+        failed = failed || got < 0;
+        buffer.resize(got > 0 ? got : 0);
         position = 0;
         if (buffer.isEmpty())
             return -1;

@@ -34,18 +34,21 @@ bool Write(QIODevice &out, const SampleRing &ring, int end, int count, const Dev
 
 // Lines as the reader sees them: non-printable bytes before a line are skipped, the printable
 // run that follows is the line (599 characters kept, the rest dropped), and a line the file
-// ends in without a line end does not count.
+// ends in without a line end does not count. A read error ends the lines too, and Failed() says
+// it was no end of the file.
 class LineReader {
 public:
     static constexpr std::size_t kMaxLine = 599;
     explicit LineReader(QIODevice &in) : device(in) {}
     bool ReadLine(std::string &line);
+    bool Failed() const { return failed; }
 
 private:
     int Next();
     QIODevice &device;
     QByteArray buffer;
     qsizetype position = 0;
+    bool failed = false;
 };
 
 std::vector<std::string_view> SplitFields(std::string_view line);

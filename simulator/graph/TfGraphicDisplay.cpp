@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -599,6 +600,19 @@ void TfGraphicDisplay::bClickLoadData() {
     GraphDataFile::LineReader reader(file);
     std::string header;
     const int version = reader.ReadLine(header) ? GraphDataFile::HeaderVersion(header) : 0;
+    // The rows are read before anything changes: a file whose reads fail is refused, never shown
+    // in part as if it were the whole file.
+    DeviceIdentitySet identities{};
+    std::vector<GraphSample> rows;
+    if (version != 0)
+        GraphDataFile::ReadRows(reader, version, identities, [&rows](GraphSample &sample) {
+            rows.push_back(sample);
+            return rows.size() < static_cast<std::size_t>(SampleRing::kSize);
+        });
+    if (reader.Failed()) {
+        platform::ShowMessageBox({"Unable to read file - " + name, "File Error"});
+        return;
+    }
     if (version == 0) {
         platform::ShowMessageBox({"File Format Error - " + name, "File Error"});
         return;
@@ -611,14 +625,12 @@ void TfGraphicDisplay::bClickLoadData() {
     }
     loaded = true;
     loadedFileName = name;
-    shownIdentities = {};
+    shownIdentities = identities;
     ring.Empty();
     scrollToEnd = true;
     loadedHold = true;
-    GraphDataFile::ReadRows(reader, version, shownIdentities, [this](GraphSample &sample) {
+    for (GraphSample &sample : rows)
         StoreSample(sample, true);
-        return ring.Count() < SampleRing::kSize;
-    });
     // The file asked for is shown, also when the picture was paused before holding.
     RedrawEvenIfPaused(ring.Newest());
     UpdateCaption();

@@ -33,13 +33,19 @@ bool WriteFile(const QString &name, bool overwrite, const std::string &bytes) {
         return false;
     bool written =
         ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (!overwrite || ::ftruncate(fd, 0) == 0);
-    for (std::size_t done = 0; written && done < bytes.size();) {
+    const off_t before = overwrite ? 0 : info.st_size;
+    std::size_t done = 0;
+    while (written && done < bytes.size()) {
         const ssize_t count = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (count < 0 && errno == EINTR)
             continue;
         written = count > 0;
         done += written ? static_cast<std::size_t>(count) : 0;
     }
+    // Part of a line would be glued to the next line written once there is room again (a full
+    // disk): the file is cut back to the whole lines it held.
+    if (!written && done > 0)
+        ::ftruncate(fd, before);
     return ::close(fd) == 0 && written;
 }
 

@@ -1,5 +1,7 @@
 #include "NumberedFile.h"
 
+#include "WholeFile.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 #include <climits>
@@ -21,7 +23,7 @@ NumberedFileResult WriteNumberedFile(const QString &directory, const char *patte
     if (result.path.isEmpty())
         return result;
     QSaveFile file(result.path);
-    const bool written = file.open(QIODevice::WriteOnly) && write(file) && file.commit();
+    const bool written = file.open(QIODevice::WriteOnly) && write(file) && platform::CommitWhole(file);
     result.outcome =
         written ? NumberedFileResult::Outcome::Written : NumberedFileResult::Outcome::WriteFailed;
     return result;

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -127,6 +128,12 @@ void ButtonScriptInterpreter::Step() {
     }
     if (sender.IsSending() || state.waitPending || !state.running)
         return;
+    // A file of the script's own that could not be read whole ends the script, as one that does
+    // not open: the lines after it count on the whole file having gone out.
+    if (std::exchange(fileSent, false) && sender.ReadFailed()) {
+        End();
+        return;
+    }
     if (state.cancelRequested) {
         state.cancelRequested = false;
         state.delayActive = false;
@@ -287,5 +294,5 @@ void ButtonScriptInterpreter::SendFile(const std::string &path) {
     }
     // The end of the send counts as a line that went out: only later lines answer a wait.
     earlierLines.clear();
-    sender.Start();
+    fileSent = sender.Start();
 }

@@ -84,6 +84,7 @@ private:
     Host &host;
     const TickTimer &timer;
     std::vector<std::string> lines;
+    bool fileSent = false; // a file send of the script's own started, its end not yet seen
     // The ends of the plain lines received since the script last sent a line or its file send
     // ended, and not taken by a wait; the newest kept when there are many.
     std::deque<std::string> earlierLines;

@@ -9,6 +9,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+void ReportReadFailure(const std::string &path) {
+    platform::ShowMessageBox(
+        {QString("Cannot read file %1 - it was not sent whole").arg(QString::fromStdString(path)),
+         "File Read Error", platform::MessageButtons::Ok, platform::MessageIcon::Error});
+}
+
+} // namespace
+
 FileSender::FileSender(FileSendState &sendState, Host &sendHost, const TickTimer &tickTimer)
     : state(sendState), host(sendHost), timer(tickTimer) {}
 
@@ -51,6 +61,7 @@ bool FileSender::Start() {
     std::rewind(file.get());
     sent = 0;
     pending = 0;
+    readFailed = false;
     // A delay below 0 means none: it would otherwise hold every line for good.
     lineDelayMs = std::max(0, host.SendFileLineDelayMs());
     lineStart = timer.Now();
@@ -122,6 +133,14 @@ void FileSender::Pump() {
         return;
     }
     pending = file ? std::fread(block.data(), 1, block.size(), file.get()) : 0;
+    // A read error, or an end before the size the file had at the start (it was cut meanwhile),
+    // is no end of the file: what went out is not the file, and the send fails, naming it.
+    if (file && (std::ferror(file.get()) || (pending == 0 && sent < size))) {
+        readFailed = true;
+        Stop(); // before the box, so the panel is gone while it shows
+        ReportReadFailure(fileName);
+        return;
+    }
     if (pending > 0)
         return;
     host.ShowSendFileProgress(100);

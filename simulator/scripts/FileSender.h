@@ -52,6 +52,8 @@ public:
     std::int64_t Sent() const { return sent; }
     // The box for a file that does not open: "Unable to open file - " and the path.
     static void ReportOpenFailure(const std::string &path);
+    // Whether the last send ended because its file could not be read whole.
+    bool ReadFailed() const { return readFailed; }
     // Progress in percent, 0 to 100 whatever the sizes: an empty file is at 0 until it ends,
     // and a file that grew while it was sent stops at 100.
     static int Percent(std::int64_t sent, std::int64_t size);
@@ -68,6 +70,7 @@ private:
     std::string fileName;
     std::int64_t size = 0;
     std::int64_t sent = 0;
+    bool readFailed = false;
     std::array<std::uint8_t, kBlockSize> block{};
     std::size_t pending = 0;
     int lineDelayMs = 0;

@@ -1,4 +1,5 @@
 #include "IniFile.h"
+#include "FileFaults.h"
 #include "IniSettings.h"
 #include "PelmoraTestSupport.h"
 
@@ -94,6 +95,20 @@ TEST(IniFile, WriteIntoAMissingDirectoryRaises) {
     ini.WriteString("S", "K", "v");
     EXPECT_THROW(ini.UpdateFile(), platform::IniFileError);
     EXPECT_TRUE(ini.IsModified());
+}
+
+TEST(IniFile, AFailedWriteOnAFullDiskLeavesTheFileAsItWas) {
+    testsupport::FullDisk disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QString name = QString::fromStdString(disk.Path() + "/Pelmora.ini");
+    IniFile ini(name);
+    ini.WriteString("S", "K", "1");
+    ini.UpdateFile();
+    disk.Fill();
+    ini.WriteString("S", "K", "2");
+    EXPECT_THROW(ini.UpdateFile(), platform::IniFileError);
+    EXPECT_EQ(pelmoratest::FileContents(name), "[S]\nK=1\n");
 }
 
 TEST(IniSettings, ReadOnlyFileIsLeftUntouched) {

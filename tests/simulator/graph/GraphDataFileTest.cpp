@@ -2,6 +2,8 @@
 #include "NumberedFile.h"
 #include "SampleRing.h"
 
+#include "FileFaults.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -249,6 +251,26 @@ TEST(GraphDataFile, LinesAndFields) {
     EXPECT_EQ(s.latUMin, 0);
     EXPECT_EQ(s.lonDeg, 0);
     EXPECT_EQ(s.firstRsp, 1);
+}
+
+TEST(GraphDataFile, AReadErrorIsNoEndOfTheRows) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("data.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(Header(4) + "\r\n"));
+    for (int i = 0; i < 1000; ++i) // about 150 KiB, more than one read
+        file.write(QByteArray::fromStdString(Row(EveryField()) + "\r\n"));
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    LineReader reader(file);
+    std::string header;
+    ASSERT_TRUE(reader.ReadLine(header));
+    testsupport::FailReadsOfOpenFile(file.fileName().toStdString());
+    DeviceIdentitySet ids{};
+    int rows = 0;
+    ReadRows(reader, 4, ids, [&](GraphSample &) { return ++rows > 0; });
+    EXPECT_LT(rows, 1000);
+    EXPECT_TRUE(reader.Failed());
 }
 
 TEST(GraphDataFile, NumberedNamesSkipExistingFiles) {

@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "Dialogs.h"
+#include "FileFaults.h"
 
 #include <QAction>
 #include <QApplication>
@@ -403,6 +404,26 @@ TEST_F(Graph, FilesThatCannotBeWrittenAreReported) {
     EXPECT_TRUE(Label("lDataFileNote")->text().contains("Pelmora002.txt"));
 }
 
+TEST_F(Graph, ASmallDataFileOnAFullDiskIsReportedAndLeavesNoFile) {
+    testsupport::FullDisk disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QString folder = QString::fromStdString(disk.Path());
+    graph.SetStartDirectory(folder);
+    disk.Fill();
+    Store(3);
+    graph.bClickSaveData();
+    graph.bClickAutoSave();
+    Store(3);
+    graph.close(); // the tail of an automatic save
+    graph.bClickSaveGraph();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0], "Unable to write file - " + folder + "/Pelmora001.txt | File Save Error");
+    EXPECT_EQ(messages[1], "Unable to write file - " + folder + "/Pelmora002.txt | File Save Error");
+    EXPECT_EQ(messages[2], "Unable to write file - " + folder + "/Pelmora001.bmp | File Save Error");
+    EXPECT_TRUE(QDir(folder).entryList({"Pelmora*"}, QDir::Files).isEmpty());
+}
+
 TEST_F(Graph, SaveGraphNeverOverwrites) {
     graph.show();
     Sample();
@@ -490,9 +511,14 @@ TEST_F(Graph, LoadDataRefusesWhatItCannotRead) {
     chosenFile = dir.filePath("none.txt");
     graph.bClickLoadData();
     EXPECT_EQ(messages.back(), "Unable to open file - " + chosenFile + " | File Open Error");
+    chosenFile = dir.filePath("unreadable.txt");
+    testsupport::MakeUnreadable(chosenFile.toStdString());
+    graph.bClickLoadData();
+    EXPECT_EQ(messages.back(), "Unable to read file - " + chosenFile + " | File Error");
+    EXPECT_FALSE(graph.IsLoaded());
 
     load("v3.txt", QByteArray::fromStdString(GraphDataFile::Header(3) + "\r\n"));
-    EXPECT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages.size(), 4u);
     EXPECT_TRUE(graph.IsLoaded());
 }
 

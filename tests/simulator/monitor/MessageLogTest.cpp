@@ -2,6 +2,7 @@
 #include "NumberedFile.h"
 
 #include "Clock.h"
+#include "FileFaults.h"
 #include "PelmoraTestSupport.h"
 
 #include <QDateTime>
@@ -72,6 +73,23 @@ TEST(MessageLog, WritesTheSelectedCategoriesAndTellsWhenItCannot) {
     EXPECT_EQ(log.LogMessage("$GPGGA,2", 0), MessageLog::Result::Skipped);
     EXPECT_EQ(log.LogMessage("$PQVZ", 0), MessageLog::Result::Skipped);
     EXPECT_EQ(FileContents(dir.filePath("Pelmora.log")), "$GPGGA,1\r\n$PQVZK,6\r\n");
+}
+
+TEST(MessageLog, AFullDiskLeavesWholeLinesOnly) {
+    testsupport::FullDisk disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QString path = QString::fromStdString(disk.Path() + "/Pelmora.log");
+    MessageLog log;
+    log.Options() = {false, false, false, false};
+    log.SetFileNameNoPrompt(path);
+    log.LogMessage("one", 0);
+    disk.Fill();
+    // The rest of the file's last page still takes part of a long line, then the disk is full.
+    EXPECT_EQ(log.LogMessage(std::string(8000, 'x').c_str(), 0), MessageLog::Result::Failed);
+    disk.Release();
+    log.LogMessage("three", 0);
+    EXPECT_EQ(FileContents(path), "one\r\nthree\r\n");
 }
 
 TEST(MessageLog, OverwriteEmptiesTheFileOnceARun) {

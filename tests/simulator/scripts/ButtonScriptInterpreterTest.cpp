@@ -4,10 +4,12 @@
 
 #include "Clock.h"
 #include "Dialogs.h"
+#include "FileFaults.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -339,6 +341,26 @@ TEST_F(Script, FileCommands) {
     EXPECT_EQ(window.written, std::string(1000, 'h')); // the chosen name as it stands
     EXPECT_EQ(window.messages, std::vector<QString>{"sent"});
     EXPECT_EQ(filter, "Binary Files|*.a90;*.hex");
+}
+
+TEST_F(Script, AFileThatIsNotSentWholeEndsTheScript) {
+    // Its reads fail, or it is cut to half, while it goes out (beyond what stdio has buffered).
+    for (const bool cut : {false, true}) {
+        const std::string path = WriteFile("Image.hex", std::string(10000, 'h'));
+        Run({"~f Image.hex", "AFTER"});
+        PollFor(40);
+        ASSERT_TRUE(sender.IsSending());
+        if (cut)
+            ASSERT_EQ(::truncate(path.c_str(), 5000), 0);
+        else
+            testsupport::FailReadsOfOpenFile(path);
+        PollToEnd();
+        EXPECT_TRUE(window.sent.empty()) << cut;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text.toStdString(), "Cannot read file " + path + " - it was not sent whole");
+        EXPECT_EQ(boxes[0].caption, "File Read Error");
+        boxes.clear();
+    }
 }
 
 TEST(MakeStartDirPath, BareNamesGoToTheStartDirectory) {
