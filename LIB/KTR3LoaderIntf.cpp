@@ -55,6 +55,9 @@ TLoaderInterface::TLoaderInterface(QWidget *owner, std::unique_ptr<ComPort> data
     pclMyPowerComPort->SetNotificationLevel(2);
     pclMyPowerComPort->SetOnTriggerAvail([this](ComPort &port, std::uint16_t count) { ComPortTriggerAvail(port, count); });
 
+    for (ComPort *port : {pclMyComPort.get(), pclMyPowerComPort.get()})
+        port->SetOnWriteFailed([this](const QString &file) { LogFileWriteFailed(file); });
+
     pclMyStage0 = std::make_unique<S0Engine>(*this);
     pclMyFirstStage = std::make_unique<FSEngine>(*this);
     pclMySecondStage = std::make_unique<SSEngine>(*this);
@@ -68,6 +71,9 @@ TLoaderInterface::~TLoaderInterface()
     pclMyFirstStage.reset();
     pclMySecondStage.reset();
     pclMyCommStats.reset();
+    // Nobody is left to read a line about a trace written now.
+    pclMyComPort->SetOnWriteFailed({});
+    pclMyPowerComPort->SetOnWriteFailed({});
     pclMyComPort->Close();
     pclMyPowerComPort->Close();
 }
@@ -77,6 +83,7 @@ TLoaderInterface::~TLoaderInterface()
 void TLoaderInterface::Execute()
 {
     pclMyCommStats->ResetCounters();
+    logWriteFailureSaid = false;
     NotifyStart();
     pclMyStage0->Start();
     pclMyFirstStage->Start();
@@ -276,6 +283,14 @@ void TLoaderInterface::LogMessage(const char *text)
 {
     if (onMessage)
         onMessage(text ? text : "");
+}
+
+void TLoaderInterface::LogFileWriteFailed(const QString &file) {
+    if (logWriteFailureSaid)
+        return;
+    logWriteFailureSaid = true;
+    LogMessage("Unable to write log file " + QFile::encodeName(file).toStdString() +
+               " - the traffic it should hold is lost");
 }
 
 void TLoaderInterface::LogDebug(const char *text)

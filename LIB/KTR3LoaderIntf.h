@@ -242,6 +242,9 @@ private:
     void PowerPortFailed(const char *why, std::int8_t result);
 
     bool stepQueued = false;
+    // A trace or log file of this run could not be written: said once a run.
+    void LogFileWriteFailed(const QString &file);
+    bool logWriteFailureSaid = false;
 
     TLoaderNotifyProc onStart = nullptr;
     TLoaderIntProc onComplete = nullptr;

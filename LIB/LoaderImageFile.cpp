@@ -110,6 +110,12 @@ LoaderImage ReadImageFile(const std::string &path, std::size_t capacity) {
     char line[MaxLineLength + 1];
     while (!reader.Overflowed() && std::fgets(line, sizeof line, file.get()))
         reader.AddLine(std::string_view(line, std::strlen(line)));
+    // A read error is not the end of the image: what was read of it must not reach the card.
+    if (std::ferror(file.get())) {
+        LoaderImage image;
+        image.problem = "Unable to read loader image file " + path;
+        return image;
+    }
     return reader.Finish("Loader image file " + path);
 }
 

@@ -33,7 +33,8 @@ void SSEngine::Start() {
     EntryAddress = 0;
     LowAddress = 0;
     HighAddress = 0;
-    FirmwareFile.reset();
+    FirmwareImage.reset();
+    FirmwarePosition = 0;
     ProgressMultiplier = 1;
     // A line handed back by the last run's parser belongs to that run's file.
     ParseStatus = 0;

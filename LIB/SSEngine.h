@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,8 +81,9 @@ public:
     int ParseSRecordZqx(const char *line);
     // The S3 address range of the open file; also checks every line as programming will read
     // it and returns the number of the first bad one (from 1), 0 when all are good, -1 when there
-    // is no file open or it cannot be read.
+    // is no file open or it could not be read.
     int ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest);
+    // Reads the whole file: the scan and programming parse that copy.
     void OpenFile();
     void CloseFile();
     int GetFileBlocks();
@@ -150,19 +152,12 @@ public:
     // The first bad line of the file the last erase refused (0: none, -1: the file could not be
     // read); such a file is not programmed.
     int BadFileLine = 0;
-    // The size the last scan of the open file read (-1: not scanned); programming that ends at
-    // another size read a file that changed under it.
-    long ScannedFileSize = -1;
 
 protected:
     // The card platform the states and parsers choose by; tests stand in for the first stage.
     virtual std::string CardPlatform() const;
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE *file) const { std::fclose(file); }
-    };
-
     // Receive side.
     void ReceiveByte(std::uint8_t byte);
     void StoreRxByte(std::uint8_t byte);
@@ -202,13 +197,19 @@ private:
 
     // Firmware file.
     int ParseDataLine(const char *line, bool zqx);
-    bool ReadLine(std::FILE *file, std::array<char, LineBufferSize> &buffer, bool &tooLong);
+    // The line at `position` of `text`; false at its end.
+    static bool ReadLine(const std::string &text, std::size_t &position,
+                         std::array<char, LineBufferSize> &buffer, bool &tooLong);
     std::uint32_t ApplicationOffset() const;
     bool AddressIsAdjusted() const;
 
     TLoaderInterface &loader;
     std::unique_ptr<platform::NamedMutex> PacketMutex;
-    std::unique_ptr<std::FILE, FileCloser> FirmwareFile;
+    // The firmware file as OpenFile() read it, whole, and the place programming has reached in
+    // it: what is done to the file afterwards (rewritten, cut, its reads failing) never reaches
+    // the card. Empty when no file is open or it could not be read.
+    std::optional<std::string> FirmwareImage;
+    std::size_t FirmwarePosition = 0;
     std::string FileApplicationType = "APP";
     std::string FileSWVersion = "DEV-LOAD";
     bool SignedHexFile = false;

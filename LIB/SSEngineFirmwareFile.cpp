@@ -4,12 +4,12 @@
 
 #include "KTR3LoaderIntf.h"
 #include "SSEngineText.h"
+#include "WholeFile.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -136,34 +136,38 @@ std::string Trimmed(const std::string &text) {
 
 using ssengine::Format;
 
-bool SSEngine::ReadLine(std::FILE *file, std::array<char, LineBufferSize> &buffer, bool &tooLong) {
+bool SSEngine::ReadLine(const std::string &text, std::size_t &position,
+                        std::array<char, LineBufferSize> &buffer, bool &tooLong) {
     tooLong = false;
-    std::size_t n = 0;
-    int c = 0;
-    bool any = false;
-    // The file is this thread's alone: no stdio locking for every character.
-    while ((c = getc_unlocked(file)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        if (n < buffer.size() - 1)
-            buffer[n++] = static_cast<char>(c);
-        else
-            tooLong = true;
-    }
+    buffer[0] = '\0';
+    if (position >= text.size())
+        return false;
+    const std::size_t end = std::min(text.find('\n', position), text.size());
+    const std::size_t length = end - position;
+    std::size_t n = std::min(length, buffer.size() - 1);
+    tooLong = length > n;
+    std::copy_n(text.data() + position, n, buffer.data());
+    position = std::min(end + 1, text.size());
     // Files written on either system read the same: a CR before the LF is not part of the line.
     if (n > 0 && buffer[n - 1] == '\r')
         --n;
     buffer[n] = '\0';
-    return any;
+    return true;
 }
 
 int SSEngine::ReadFileProperties() {
     LogDebug("ReadFileProperties() #1:");
     LogDebug(loader.fileName);
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(loader.fileName.c_str(), "r"));
-    if (!file) {
+    std::string text;
+    switch (platform::ReadWholeFile(loader.fileName, text)) {
+    case platform::ReadOutcome::Read:
+        break;
+    case platform::ReadOutcome::OpenFailed:
         Log("Unable to open file");
+        return 0;
+    case platform::ReadOutcome::ReadFailed:
+        // A read error is not the end of the header.
+        Log(Format("Cannot read file %s", loader.fileName.c_str()));
         return 0;
     }
     LogDebug("ReadFileProperties() #2:  ");
@@ -172,7 +176,6 @@ int SSEngine::ReadFileProperties() {
     FileSWVersion = "DEV-LOAD";
     FileApplicationType = "APP";
     LogDebug("ReadFileProperties() #3:  ");
-    std::rewind(file.get());
     ValidSWPlatforms.clear();
 
     const std::string &name = loader.fileName;
@@ -181,7 +184,8 @@ int SSEngine::ReadFileProperties() {
     bool header = false;
     std::array<char, LineBufferSize> line{};
     bool tooLong = false;
-    while (ReadLine(file.get(), line, tooLong) && std::strncmp(line.data(), "S0~", 3) == 0 &&
+    std::size_t position = 0;
+    while (ReadLine(text, position, line, tooLong) && std::strncmp(line.data(), "S0~", 3) == 0 &&
            line[3] != '\0') {
         const char letter = line[3];
         // The value follows "S0~" letter "~"; without that second '~' it does not scan.
@@ -254,7 +258,6 @@ int SSEngine::ReadFileProperties() {
             break;
         }
     }
-    file.reset();
     if (header)
         return 1;
     Log("Invalid Hex File - Unable to proceed");
@@ -264,46 +267,45 @@ int SSEngine::ReadFileProperties() {
 void SSEngine::OpenFile() {
     LogDebug("OpenFile() ");
     LogDebug(loader.fileName);
-    // Only the newest file is read; an earlier one left open would only leak.
-    FirmwareFile.reset(std::fopen(loader.fileName.c_str(), "r"));
+    // Only the newest file is read.
+    FirmwareImage.reset();
+    FirmwarePosition = 0;
     ParseStatus = 0;
     BadFileLine = 0;
-    ScannedFileSize = -1;
-    if (!FirmwareFile)
+    // The file is read once, whole: the bytes programmed are the bytes the scan checked, and a
+    // read error is never taken for the end of the file. Firmware files are a few MB at most.
+    std::string text;
+    switch (platform::ReadWholeFile(loader.fileName, text)) {
+    case platform::ReadOutcome::Read:
+        FirmwareImage = std::move(text);
+        break;
+    case platform::ReadOutcome::OpenFailed:
         Log("opening file failed!");
+        break;
+    case platform::ReadOutcome::ReadFailed:
+        break; // the scan before the erase names the file
+    }
 }
 
 void SSEngine::CloseFile() {
     LogDebug("closing file");
-    FirmwareFile.reset();
+    FirmwareImage.reset();
+    FirmwarePosition = 0;
 }
 
 int SSEngine::GetFileBlocks() {
-    if (!FirmwareFile)
-        return 0;
-    std::FILE *file = FirmwareFile.get();
-    const long position = std::ftell(file);
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    std::fseek(file, position, SEEK_SET);
-    return size > 0 ? static_cast<int>(size / 4096) : 0;
+    return FirmwareImage ? static_cast<int>(FirmwareImage->size() / 4096) : 0;
 }
 
 int SSEngine::GetFilePositionBlocks() {
-    if (!FirmwareFile)
-        return 0;
-    const long position = std::ftell(FirmwareFile.get());
-    return position > 0 ? static_cast<int>(position / 4096) : 0;
+    return FirmwareImage ? static_cast<int>(FirmwarePosition / 4096) : 0;
 }
 
 int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     lowest = 0;
     highest = 0;
-    if (!FirmwareFile)
+    if (!FirmwareImage)
         return -1;
-    std::FILE *file = FirmwareFile.get();
-    const long position = std::ftell(file);
-    std::rewind(file);
     std::uint32_t low = 0xFFFFFFFFu;
     std::uint32_t high = 0;
     bool any = false;
@@ -311,7 +313,8 @@ int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     int firstBad = 0;
     std::array<char, LineBufferSize> line{};
     bool tooLong = false;
-    while (ReadLine(file, line, tooLong)) {
+    std::size_t position = 0;
+    while (ReadLine(*FirmwareImage, position, line, tooLong)) {
         ++lineNumber;
         // The lines programming would refuse, found before anything is erased.
         const SRecordLine record = ReadSRecordLine(line.data());
@@ -327,11 +330,7 @@ int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     // A file without S3 lines has no range, and so no application offset either.
     lowest = any ? low : 0;
     highest = any ? high : 0;
-    const bool unreadable = std::ferror(file) != 0;
-    ScannedFileSize = unreadable ? -1 : std::ftell(file);
-    std::clearerr(file);
-    std::fseek(file, position, SEEK_SET);
-    return unreadable ? -1 : firstBad;
+    return firstBad;
 }
 
 std::uint32_t SSEngine::ApplicationOffset() const {

@@ -397,7 +397,7 @@ std::uint8_t SSEngine::FillPayloadStep() {
         loader.pclMyComPort->SetLogging(platform::TraceLogState::Append);
         loader.pclMyComPort->SetLogging(platform::TraceLogState::On);
     }
-    if (!FirmwareFile) {
+    if (!FirmwareImage) {
         Log("opening file failed!");
         return STAGE_FAILED;
     }
@@ -406,24 +406,9 @@ std::uint8_t SSEngine::FillPayloadStep() {
     int status = 1;
     if (ParseStatus == 2)
         status = parse(LineBuffer.data());
-    std::FILE *file = FirmwareFile.get();
     while (status == 1) {
         bool tooLong = false;
-        const bool read = ReadLine(file, LineBuffer, tooLong);
-        // A file that stops early (its reads fail, or it was cut or rewritten since the scan
-        // before the erase) must never pass for the whole image; a cut inside a line ends the
-        // file too, with that line's first part read.
-        const char *stopped = nullptr;
-        if (std::ferror(file))
-            stopped = "Cannot read file %s - the card was not fully programmed";
-        else if (std::feof(file) && ScannedFileSize >= 0 && std::ftell(file) != ScannedFileSize)
-            stopped = "File %s changed while it was programmed - the card was not fully programmed";
-        if (stopped) {
-            ParseStatus = 0;
-            Log(Format(stopped, loader.fileName.c_str()));
-            return STAGE_FAILED;
-        }
-        if (!read) {
+        if (!ReadLine(*FirmwareImage, FirmwarePosition, LineBuffer, tooLong)) {
             status = 4;
             break;
         }

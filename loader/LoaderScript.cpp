@@ -3,6 +3,7 @@
 #include "KTR3LoaderIntf.h"
 #include "LoaderScriptLine.h"
 #include "TargetIdFile.h"
+#include "WholeFile.h"
 #include "loadmain.h"
 
 #include <QAction>
@@ -11,7 +12,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <cstdio>
-#include <fstream>
+#include <memory>
 #include <string>
 
 void TMainForm::aiOpenScriptFileExecute() {
@@ -61,7 +62,8 @@ int TMainForm::ExecuteScript() {
     TLoaderInterface &engine = *LoaderInterface;
     engine.ClearAbort();
     // A folder opens for reading here but has no lines: it counts as a script that cannot be opened.
-    std::ifstream script(sScriptFileName.toLocal8Bit().constData(), std::ios::binary);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> script(
+        std::fopen(sScriptFileName.toLocal8Bit().constData(), "rb"), &std::fclose);
     if (!script || QFileInfo(sScriptFileName).isDir())
         return 0;
     bScriptAbort = 0;
@@ -69,8 +71,15 @@ int TMainForm::ExecuteScript() {
     std::string raw;
     while (!quit && !bScriptAbort && !engine.IsAborted()) {
         // A line is read whole, however long, so the tail of a long line never runs as a command.
-        if (!std::getline(script, raw))
+        const platform::LineOutcome read = platform::ReadLine(script.get(), raw);
+        if (read == platform::LineOutcome::End)
             break;
+        if (read == platform::LineOutcome::ReadFailed) {
+            // The lines after a read error would never run: the run did not complete.
+            LogLine(QStringLiteral("Unable to read script %1").arg(sScriptFileName));
+            bScriptAbort = 1;
+            break;
+        }
         const ScriptLine line = SplitScriptLine(raw);
         if (line.empty)
             continue;

@@ -1,4 +1,5 @@
 // Reading the stored settings at start and writing them back at exit.
+#include "Dialogs.h"
 #include "KTR3LoaderIntf.h"
 #include "Registry.h"
 #include "ScreenPlacement.h"
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <climits>
 
 namespace {
@@ -111,6 +113,17 @@ void TMainForm::FormCreate() {
             CentreAtDesignedSize(this);
         }
         reg.CloseKey();
+    } else if (reg.ReadFailed()) {
+        bSettingsUnreadable = true;
+        // Said once the window is up; the file is left as it is for the user to mend.
+        QTimer::singleShot(0, this, [] {
+            platform::ShowMessageBox(
+                {QStringLiteral("Unable to read the settings in %1 - Quorvel runs on its "
+                                "defaults and leaves the file as it is")
+                     .arg(platform::Registry::FileForKey(settingsKey)),
+                 QStringLiteral("Settings Error"), platform::MessageButtons::Ok,
+                 platform::MessageIcon::Warning});
+        });
     }
     for (QWidget *w : {static_cast<QWidget *>(editComponentID), static_cast<QWidget *>(lblTargetCard)})
         w->setVisible(true);
@@ -122,10 +135,11 @@ void TMainForm::FormDestroy() {
         return;
     bSettingsStored = true;
     // Storing must never throw out of the window's destruction; settings that cannot be written
-    // are simply not stored.
+    // are not stored, and the file keeps what it held.
+    bool stored = bSettingsUnreadable;
     try {
         platform::Registry &reg = *pclMyRegistry;
-        if (reg.OpenKey(settingsKey, true)) {
+        if (!bSettingsUnreadable && reg.OpenKey(settingsKey, true)) {
             // A maximised window comes back at the size it had before, not filling the screen.
             const QRect bounds = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
             reg.WriteInteger(QStringLiteral("Left"), bounds.left());
@@ -139,10 +153,15 @@ void TMainForm::FormDestroy() {
             reg.WriteInteger(QStringLiteral("Optimized Loading"), cbOptimizedLoading->isChecked() ? 1 : 0);
             for (int i = 0; i < 10; ++i)
                 reg.WriteString(QStringLiteral("FileHistory%1").arg(i), pclMyFileHistory.value(i));
-            reg.CloseKey();
+            stored = reg.CloseKey();
         }
     } catch (...) {
     }
+    if (!stored)
+        platform::ShowMessageBox(
+            {QStringLiteral("Unable to store the settings in %1 - the file keeps what it held")
+                 .arg(platform::Registry::FileForKey(settingsKey)),
+             QStringLiteral("Settings Error"), platform::MessageButtons::Ok, platform::MessageIcon::Warning});
     pclMyRegistry.reset();
     pclMyFileHistory.clear();
     delete LoaderInterface;

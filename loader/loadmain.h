@@ -175,6 +175,9 @@ private:
     bool bQuitPending = false;
     bool bShown = false;
     bool bSettingsStored = false;
+    // The settings file is there but could not be read: the window runs on the defaults and
+    // never writes the file over.
+    bool bSettingsUnreadable = false;
     QList<QAction *> fileHistoryItems;
 };
 

@@ -1,6 +1,7 @@
 #include "ComPort.h"
 
 #include "Clock.h"
+#include "WholeFile.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -169,29 +170,44 @@ void ComPort::Note(std::vector<Record> &buffer, std::size_t &used, int limit, ch
 
 void ComPort::WriteRecords(std::vector<Record> &buffer, std::size_t &used, const QString &file, bool append,
                            bool hex) {
-    QFile out(file);
-    if (!buffer.empty() &&
-        out.open(QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate))) {
-        for (const Record &r : buffer) {
-            QByteArray line = QByteArray::number(r.tick / 1000.0, 'f', 3).rightJustified(12) + "  ";
-            if (r.direction == 'E') {
-                line += "Event     " + QByteArray::fromStdString(r.data);
+    QByteArray text;
+    for (const Record &r : buffer) {
+        QByteArray line = QByteArray::number(r.tick / 1000.0, 'f', 3).rightJustified(12) + "  ";
+        if (r.direction == 'E') {
+            line += "Event     " + QByteArray::fromStdString(r.data);
+        } else {
+            line += r.direction == 'T' ? "Transmit  " : "Receive   ";
+            const QByteArray bytes = QByteArray::fromStdString(r.data);
+            if (hex) {
+                line += bytes.toHex(' ').toUpper();
             } else {
-                line += r.direction == 'T' ? "Transmit  " : "Receive   ";
-                const QByteArray bytes = QByteArray::fromStdString(r.data);
-                if (hex) {
-                    line += bytes.toHex(' ').toUpper();
-                } else {
-                    for (char c : bytes)
-                        line += (c >= 0x20 && c < 0x7F) ? QByteArray(1, c)
-                                                        : "[" + QByteArray(1, c).toHex().toUpper() + "]";
-                }
+                for (char c : bytes)
+                    line += (c >= 0x20 && c < 0x7F) ? QByteArray(1, c)
+                                                    : "[" + QByteArray(1, c).toHex().toUpper() + "]";
             }
-            out.write(line + '\n');
         }
+        text += line + '\n';
     }
+    const bool any = !buffer.empty();
     buffer.clear();
     used = 0;
+    if (!any)
+        return;
+    bool written = false;
+    if (!append) {
+        written = SaveWhole(file, text);
+    } else {
+        QFile out(file);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            const qint64 before = out.size();
+            written = out.write(text) == text.size() && out.flush();
+            // What did go in is cut off again, so the file holds whole records only.
+            if (!written)
+                out.resize(before);
+        }
+    }
+    if (!written && onWriteFailed)
+        onWriteFailed(file);
 }
 
 void ComPort::ApplyState(TraceLogState &current, TraceLogState requested, std::vector<Record> &buffer,

@@ -121,6 +121,12 @@ public:
     void SetLogging(TraceLogState state);
     TraceLogState GetLogging() const { return logging; }
 
+    // Told the name of a trace or log file that could not be written whole (it then keeps what
+    // it held before); the records meant for it are lost.
+    void SetOnWriteFailed(std::function<void(const QString &file)> handler) {
+        onWriteFailed = std::move(handler);
+    }
+
 protected:
     virtual void DoOpen() = 0;
     virtual void DoClose() = 0;
@@ -157,6 +163,7 @@ private:
     int inSize = 4096;
     int notificationLevel = 0;
     TriggerAvailHandler onTriggerAvail;
+    std::function<void(const QString &file)> onWriteFailed;
     bool delivering = false;
     bool redeliveryQueued = false;
 

@@ -2,9 +2,11 @@
 
 #include "RegistryFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
@@ -18,6 +20,26 @@ const QString numberPrefix = QStringLiteral("dword:");
 
 QStringList KeyParts(const QString &key) {
     return key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+}
+
+// Settings files that could not be read in this run, with the size and time they had. Qt keeps
+// what it read of a file (nothing, after a read error) for the next QSettings on it, and reads it
+// again only once its size or time changes: until then a later open would find the settings
+// empty instead of unreadable, and write them over.
+struct UnreadableFile {
+    qint64 size = 0;
+    QDateTime modified;
+};
+
+QHash<QString, UnreadableFile> &UnreadableFiles() {
+    static QHash<QString, UnreadableFile> files;
+    return files;
+}
+
+bool KnownUnreadable(const QFileInfo &info) {
+    const auto found = UnreadableFiles().constFind(info.absoluteFilePath());
+    return found != UnreadableFiles().constEnd() && found->size == info.size() &&
+           found->modified == info.lastModified();
 }
 
 } // namespace
@@ -38,10 +60,16 @@ QString Registry::FileForKey(const QString &key) {
 
 bool Registry::OpenKey(const QString &key, bool canCreate) {
     CloseKey();
+    readFailed = false;
     const QString file = FileForKey(key);
     if (file.isEmpty())
         return false;
     const QFileInfo info(file);
+    if (info.exists() && KnownUnreadable(info)) {
+        readFailed = true;
+        return false;
+    }
+    UnreadableFiles().remove(info.absoluteFilePath());
     if (!info.exists()) {
         // Creating the key means creating its (empty) file.
         QFile created(file);
@@ -49,8 +77,12 @@ bool Registry::OpenKey(const QString &key, bool canCreate) {
             return false;
     }
     auto opened = std::make_unique<QSettings>(file, RegistryFileFormat());
-    if (opened->status() != QSettings::NoError)
+    if (opened->status() != QSettings::NoError) {
+        readFailed = info.exists();
+        if (readFailed)
+            UnreadableFiles().insert(info.absoluteFilePath(), {info.size(), info.lastModified()});
         return false;
+    }
     group = KeyParts(key).mid(3).join(QLatin1Char('/'));
     if (!group.isEmpty())
         opened->beginGroup(group);
@@ -58,12 +90,15 @@ bool Registry::OpenKey(const QString &key, bool canCreate) {
     return true;
 }
 
-void Registry::CloseKey() {
+bool Registry::CloseKey() {
+    bool stored = true;
     if (settings) {
         settings->sync();
+        stored = settings->status() == QSettings::NoError;
         settings.reset();
     }
     group.clear();
+    return stored;
 }
 
 void Registry::RequireOpen() const {

@@ -29,8 +29,12 @@ public:
 
     // Opens (and with canCreate, creates) the key; false when it cannot.
     bool OpenKey(const QString &key, bool canCreate);
-    // Flushes the values written since OpenKey and closes the key.
-    void CloseKey();
+    // True when the last OpenKey failed on a file that is there but could not be read: settings
+    // nobody knows, which must not be written over.
+    bool ReadFailed() const { return readFailed; }
+    // Flushes the values written since OpenKey and closes the key; false when they could not be
+    // stored (the file then keeps what it held).
+    bool CloseKey();
     bool IsOpen() const { return settings != nullptr; }
 
     bool ValueExists(const QString &name) const;
@@ -49,6 +53,7 @@ public:
 private:
     std::unique_ptr<QSettings> settings;
     QString group;
+    bool readFailed = false;
     void RequireOpen() const;
 };
 

@@ -1,9 +1,11 @@
 #include "RegistryFile.h"
 
 #include "IniFile.h"
+#include "WholeFile.h"
 
 #include <QIODevice>
 #include <QMap>
+#include <QSaveFile>
 #include <QStringList>
 
 namespace platform {
@@ -98,14 +100,28 @@ QString ValueToWrite(QString value) {
     return quote ? u'"' + value + u'"' : value;
 }
 
+// A read error is not the end of the file: settings read in part must not pass for the file.
 bool ReadDevice(QIODevice &device, QSettings::SettingsMap &values) {
-    values = ParseRegistryFile(device.readAll());
+    const QByteArray text = device.readAll();
+    const auto *file = qobject_cast<const QFileDevice *>(&device);
+    if (file && file->error() != QFileDevice::NoError)
+        return false;
+    values = ParseRegistryFile(text);
     return true;
 }
 
+// QSettings commits the file it hands here; a write that did not reach the disk whole must
+// cancel that commit, or the old file is replaced by a partial or empty one.
 bool WriteDevice(QIODevice &device, const QSettings::SettingsMap &values) {
     const QByteArray text = ComposeRegistryFile(values);
-    return device.write(text) == text.size();
+    const bool written = device.write(text) == text.size();
+    if (auto *save = qobject_cast<QSaveFile *>(&device)) {
+        if (!written)
+            save->cancelWriting();
+        return written && FlushWhole(*save);
+    }
+    auto *file = qobject_cast<QFileDevice *>(&device);
+    return written && (!file || file->flush());
 }
 
 } // namespace

@@ -4,11 +4,17 @@
 
 namespace platform {
 
+bool FlushWhole(QSaveFile &file) {
+    if (file.isOpen() && file.error() == QFileDevice::NoError && file.flush())
+        return true;
+    file.cancelWriting();
+    return false;
+}
+
 bool CommitWhole(QSaveFile &file) {
     if (!file.isOpen())
         return false;
-    if (file.error() != QFileDevice::NoError || !file.flush()) {
-        file.cancelWriting();
+    if (!FlushWhole(file)) {
         file.commit(); // discards the temporary file
         return false;
     }

@@ -14,6 +14,11 @@ namespace platform {
 // the write; the old file then stays as it was. Returns whether the new file is in place.
 bool CommitWhole(QSaveFile &file);
 
+// The first half of CommitWhole, for a caller that commits on its own (QSettings): flushes what
+// was written, and when that fails cancels the write, so the commit that follows keeps the old
+// file. Returns whether everything written is in the temporary file.
+bool FlushWhole(QSaveFile &file);
+
 // Writes `data` to `path` through CommitWhole. With `directWriteFallback` a file the user may write
 // in a folder where they may not create one is written in place.
 bool SaveWhole(const QString &path, const QByteArray &data, bool directWriteFallback = false);

@@ -1,5 +1,6 @@
 #include "BootRecords.h"
 #include "BuiltInImages.h"
+#include "FileFaults.h"
 #include "LoaderImageFile.h"
 
 #include <QTemporaryDir>
@@ -146,6 +147,9 @@ TEST(LoaderImageText, FilesGoodMissingAndTooBig) {
     const loaderimage::LoaderImage none = loaderimage::ReadImageFile(missing, 100);
     EXPECT_TRUE(none.bytes.empty()) << "a file that cannot be opened gives an empty image";
     EXPECT_EQ(none.problem, "Unable to open loader image file " + missing);
+    testsupport::MakeUnreadable(missing);
+    EXPECT_EQ(loaderimage::ReadImageFile(missing, 100).problem,
+              "Unable to read loader image file " + missing);
 
     const std::string empty = dir.filePath("empty.txt").toStdString();
     std::ofstream(empty).close();

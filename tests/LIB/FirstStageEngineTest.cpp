@@ -3,6 +3,7 @@
 #include "BuiltInImages.h"
 #include "Dialogs.h"
 #include "FSEngine.h"
+#include "FileFaults.h"
 #include "PseudoTerminal.h"
 #include "TpclMyCommStats.h"
 
@@ -438,4 +439,22 @@ TEST_F(FirstStage, PortLogBesideTheProgramStartsAfreshAndCollectsTheRun) {
     EXPECT_FALSE(text.contains("an earlier run"));
     EXPECT_TRUE(text.contains("Transmit")) << "the records sent are in it";
     EXPECT_EQ(port->GetLogging(), platform::TraceLogState::On) << "it goes on logging into the next stage";
+}
+
+TEST_F(FirstStage, PortLogThatCannotBeWrittenIsSaidOnceAndTheRunGoesOn) {
+    testsupport::FullDisk disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    loader->SetExePath((disk.Path() + "/quorvel").c_str());
+    disk.Fill();
+    loader->SetLogging(1);
+    WakeUp();
+    Banner("KTR557");
+    ToDownload();
+    Download();
+    Tick();
+    ASSERT_EQ(loader->GetLoaderStage(), LOADER_SECOND_STAGE);
+    const std::string line =
+        "Unable to write log file " + disk.Path() + "/Stage1.Log - the traffic it should hold is lost";
+    EXPECT_EQ(std::count(seen.messages.begin(), seen.messages.end(), line), 1) << "both writes failed";
 }

@@ -1,5 +1,7 @@
 #include "SecondStageFixture.h"
 
+#include "FileFaults.h"
+
 using namespace secondstage;
 
 namespace {
@@ -50,6 +52,10 @@ TEST_F(FirmwareFile, FilesWithoutPlatformRecordsAreRefused) {
     loader->fileName = dir.filePath("none.hex").toStdString();
     EXPECT_EQ(ss->ReadFileProperties(), 0);
     EXPECT_EQ(Count("Unable to open file"), 1);
+    testsupport::MakeUnreadable(loader->fileName);
+    EXPECT_EQ(ss->ReadFileProperties(), 0);
+    EXPECT_EQ(Count("Cannot read file " + loader->fileName), 1)
+        << "a read error is not the end of the header";
 }
 
 TEST_F(FirmwareFile, ApplicationTypes) {

@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "FSEngine.h"
+#include "FileFaults.h"
 #include "KTR3LoaderIntf.h"
 #include "PseudoTerminal.h"
 #include "PtyPeer.h"
@@ -134,6 +135,12 @@ TEST_F(LoaderScript, EndLines) {
     // The last line runs once, with or without its newline.
     EXPECT_EQ(Run("MESSAGE a\nMESSAGE b"), (QStringList{"a", "b", completed}));
     EXPECT_EQ(Run("MESSAGE a\nMESSAGE b\n"), (QStringList{"a", "b", completed}));
+    // A read error is no end of the script: the lines after it never ran.
+    form->sScriptFileName = WriteFile(QStringLiteral("unreadable.lsf"), "MESSAGE never\n");
+    testsupport::MakeUnreadable(form->sScriptFileName.toStdString());
+    form->Memo1->clear();
+    form->ExecuteScript();
+    EXPECT_EQ(Log(), (QStringList{"Unable to read script " + form->sScriptFileName, aborted}));
 
     // A script that cannot be opened logs nothing; Run Script still ends its busy state.
     form->sScriptFileName = dir.filePath(QStringLiteral("missing.lsf"));

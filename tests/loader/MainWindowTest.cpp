@@ -1,6 +1,7 @@
 // The main window: first start, what exit stores, window placement, the recent files, the
 // action rules, the engine callbacks and the two dialogs.
 #include "AboutBox.h"
+#include "FileFaults.h"
 #include "MainFormFixture.h"
 #include "VersionInfo.h"
 #include "comset.h"
@@ -202,6 +203,49 @@ TEST_F(MainFormTest, StoringSettingsThatCannotBeWrittenNeitherThrowsNorKeepsTheE
     blocker.close();
     EXPECT_NO_THROW(DestroyWindow());
     EXPECT_EQ(LoaderInterface, nullptr);
+    QFile::remove(folder);
+}
+
+TEST_F(MainFormTest, AnUnreadableSettingsFileIsSaidOnceAndNeverWrittenOver) {
+    const QString file = platform::Registry::FileForKey(settingsKey);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    if (!testsupport::MakeUnreadableWithSize(file.toStdString()))
+        GTEST_SKIP() << "no attribute whose reads fail";
+    StartWindow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->iPort, 1);
+    form->iPort = 4;
+    DestroyWindow();
+    EXPECT_EQ(boxes, std::vector<QString>{"Unable to read the settings in " + file +
+                                          " - Quorvel runs on its defaults and leaves the file as it is"});
+    EXPECT_TRUE(QFileInfo(file).isSymLink()) << "left as it is";
+    QFile::remove(file);
+}
+
+TEST_F(MainFormTest, SettingsThatCannotBeWrittenWholeLeaveTheFileAsItWasAndAreSaidOnce) {
+    testsupport::FullDisk disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QString file = platform::Registry::FileForKey(settingsKey);
+    const QString folder = QFileInfo(file).absolutePath();
+    QDir(folder).removeRecursively();
+    ASSERT_TRUE(QFile::link(QString::fromStdString(disk.Path()), folder));
+    StoreNumber("Port", 3);
+    QFile stored(file);
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    const QByteArray before = stored.readAll();
+    stored.close();
+    StartWindow();
+    disk.Fill(4096); // room for the lock file, none for the settings
+    form->iPort = 5;
+    DestroyWindow();
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.readAll(), before);
+    EXPECT_EQ(boxes, std::vector<QString>{"Unable to store the settings in " + file +
+                                          " - the file keeps what it held"});
+    // Qt keeps the values it could not write for the next sync of the file: let it happen here.
+    disk.Release();
+    platform::Registry().OpenKey(settingsKey, false);
     QFile::remove(folder);
 }
 

@@ -1,5 +1,6 @@
 #include "FileFaults.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -29,6 +30,16 @@ void MakeUnreadable(const std::string &path) {
     std::filesystem::create_symlink("/proc/self/mem", path);
 }
 
+bool MakeUnreadableWithSize(const std::string &path) {
+    const char *attribute = "/sys/class/net/lo/speed";
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    if (!std::filesystem::exists(attribute))
+        return false;
+    std::filesystem::create_symlink(attribute, path);
+    return true;
+}
+
 FullDisk::FullDisk(int kilobytes) {
     char pattern[] = "/tmp/full-disk-XXXXXX";
     if (!::mkdtemp(pattern))
@@ -45,7 +56,7 @@ FullDisk::~FullDisk() {
     std::filesystem::remove_all(path, error);
 }
 
-void FullDisk::Fill() {
+void FullDisk::Fill(long bytesLeft) {
     std::FILE *filler = std::fopen((path + "/.filler").c_str(), "ab");
     if (!filler)
         return;
@@ -55,6 +66,8 @@ void FullDisk::Fill() {
     }
     while (std::fwrite(block, 1, 1, filler) == 1) {
     }
+    if (bytesLeft > 0)
+        ::ftruncate(::fileno(filler), std::max(0L, std::ftell(filler) - bytesLeft));
     std::fclose(filler);
 }
 

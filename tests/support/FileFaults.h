@@ -13,6 +13,11 @@ void FailReadsOfOpenFile(const std::string &path);
 // memory, read at an address that is never mapped. Needs no privileges.
 void MakeUnreadable(const std::string &path);
 
+// The same for a reader that asks the size first and reads no file of size 0 (QSettings): a link
+// to a kernel attribute of a page's size whose reads fail (the loopback interface has no link
+// speed: EINVAL). False where the system has no such attribute.
+bool MakeUnreadableWithSize(const std::string &path);
+
 // A small file system of its own (a tmpfs mounted over a fresh folder), which Fill() fills to the
 // last byte and Release() frees again. Mounting needs root: where it cannot be mounted,
 // Mounted() is false, and the test skips.
@@ -25,8 +30,9 @@ public:
 
     bool Mounted() const { return mounted; }
     const std::string &Path() const { return path; }
-    // Fills every free byte; files already there keep what they hold.
-    void Fill();
+    // Fills every free byte but `bytesLeft` (a page lets a small file be made, and no more);
+    // files already there keep what they hold.
+    void Fill(long bytesLeft = 0);
     // Frees what Fill() took.
     void Release();
 
