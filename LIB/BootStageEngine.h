@@ -108,6 +108,8 @@ protected:
     const Traits traits;
 
     int stageDone = 0;
+    // The missing port has been reported; the retries that follow say nothing.
+    bool waitingForPort = false;
     int state = OPEN_PORT;
     int receiveState = EXPECT_BANNER;
     int lastRecordLength = 0;
