@@ -78,6 +78,7 @@ bool BootStageEngine::BannerIsUSBDevice() const {
 
 void BootStageEngine::StartRun() {
     stageDone = 0;
+    cardAccepted = false;
     waitingForPort = false;
     bytesAfterStage.clear();
     lastRecordLength = 0;
@@ -321,6 +322,7 @@ bool BootStageEngine::SendNextRecord(const loaderimage::LoaderImage &image) {
 // ---- Receive side ----------------------------------------------------------------------------
 
 void BootStageEngine::AcceptCard() {
+    cardAccepted = true;
     loader.pclMyComPort->SetNotificationLevel(8);
     receiveState = EXPECT_BAUD_CHANGE_ACK;
     state = SEND_BAUD_CHANGE;
