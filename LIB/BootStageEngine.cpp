@@ -18,6 +18,9 @@ const QString registryKey = QStringLiteral("SOFTWARE\\Zandrel Inc.\\Quorvel");
 
 // Long enough for the reset command at 9600 baud; a port that never drains must not hang the run.
 constexpr int outputDrainMs = 2000;
+// How often a port that does not exist yet is looked for: soon enough for a receiver being
+// powered up, without spending the processor on it.
+constexpr int portRetryMs = 250;
 // What the next loader says before the next stage takes the line is short (its sign-on); this
 // bounds what noise could pile up meanwhile.
 constexpr std::size_t bytesAfterStageLimit = 4096;
@@ -75,6 +78,8 @@ bool BootStageEngine::BannerIsUSBDevice() const {
 
 void BootStageEngine::StartRun() {
     stageDone = 0;
+    cardAccepted = false;
+    waitingForPort = false;
     bytesAfterStage.clear();
     lastRecordLength = 0;
     imageOffset = 0;
@@ -178,12 +183,17 @@ std::uint8_t BootStageEngine::OpenPortStep() {
         try {
             port.Open();
         } catch (const platform::EBadId &) {
-            // A USB receiver that is still switched off has no port yet: try again next tick.
-            loader.NotifyStart();
-            Log("Waiting for COM Port - Power up receiver...");
+            // A USB receiver that is still switched off has no port yet: try again shortly.
+            loader.pclMyTimer->setInterval(portRetryMs);
+            if (!waitingForPort) {
+                waitingForPort = true;
+                loader.NotifyStart();
+                Log("Waiting for COM Port - Power up receiver...");
+            }
             platform::ProcessMessages();
             return STAGE_CONTINUE;
         }
+        waitingForPort = false;
     }
     ShowSearchCountdown();
     state = loader.GetConnectrate() != 0 ? CONNECT_RATE_WAKE : FIRST_BREAK;
@@ -312,6 +322,7 @@ bool BootStageEngine::SendNextRecord(const loaderimage::LoaderImage &image) {
 // ---- Receive side ----------------------------------------------------------------------------
 
 void BootStageEngine::AcceptCard() {
+    cardAccepted = true;
     loader.pclMyComPort->SetNotificationLevel(8);
     receiveState = EXPECT_BAUD_CHANGE_ACK;
     state = SEND_BAUD_CHANGE;

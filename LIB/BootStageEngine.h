@@ -53,6 +53,8 @@ public:
 
     int GetState() const { return state; }
     int GetReceiveState() const { return receiveState; }
+    // Whether this run has accepted a card's banner: from then on records go to the card.
+    bool IsCardAccepted() const { return cardAccepted; }
 
     // Card search time-out in seconds.
     void SetTimeoutSeconds(int seconds) { timeoutSeconds = seconds; }
@@ -108,6 +110,9 @@ protected:
     const Traits traits;
 
     int stageDone = 0;
+    bool cardAccepted = false;
+    // The missing port has been reported; the retries that follow say nothing.
+    bool waitingForPort = false;
     int state = OPEN_PORT;
     int receiveState = EXPECT_BANNER;
     int lastRecordLength = 0;

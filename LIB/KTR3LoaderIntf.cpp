@@ -255,6 +255,11 @@ void TLoaderInterface::Shutdown()
 
 int TLoaderInterface::GetLoaderState() const { return pclMySecondStage->GetEngineState(); }
 
+bool TLoaderInterface::IsSearchingForCard() const {
+    return (LoaderStage == LOADER_STAGE_0 || LoaderStage == LOADER_FIRST_STAGE) &&
+           !pclMyStage0->IsCardAccepted() && !pclMyFirstStage->IsCardAccepted();
+}
+
 // ---- Configuration ---------------------------------------------------------------------------
 
 void TLoaderInterface::MaintainComms(int port, int baud, int connect)

@@ -34,6 +34,9 @@ public:
     void ClearAbort() { aborted = 0; }
     void Shutdown();
     int GetLoaderState() const;
+    // Stage 0 or the first stage is still looking for the card: nothing but wake-up bytes and
+    // NEXT DEVICE records for cards of other platforms has gone out in this run.
+    bool IsSearchingForCard() const;
     // Runs the second stage's next step as soon as the events queued now have run, instead of
     // on the next tick (a payload was acknowledged and the next one can go).
     void StepSoon();

@@ -113,13 +113,14 @@ int TMainForm::ExecuteScript() {
         case ScriptKeyword::DELAY: {
             LogLine(QStringLiteral("DELAY Start"));
             const int ms = ScriptArgToInt(arg);
-            // Zero, negative or unreadable delays wait not at all; any wait ends when the program quits.
+            // Zero, negative or unreadable delays wait not at all; any wait ends when the program
+            // quits or the run is aborted.
             if (ms > 0) {
                 Timer1->stop();
                 bDelayExpired = 0;
                 Timer1->setInterval(ms);
                 Timer1->start();
-                while (!bDelayExpired && !bQuitPending)
+                while (!bDelayExpired && !bQuitPending && !bScriptAbort && !engine.IsAborted())
                     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
                 Timer1->stop();
             }

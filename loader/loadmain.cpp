@@ -30,9 +30,13 @@ TLoaderInterface *LoaderInterface = nullptr;
 
 // ---- Engine callbacks ------------------------------------------------------------------------
 
+// The engine's reports are also the moments its run can have moved on, for example from
+// looking for the card to sending it records; the actions follow.
 void MainOnStart() {
-    if (MainForm)
-        MainForm->Memo1->clear();
+    if (!MainForm)
+        return;
+    MainForm->Memo1->clear();
+    MainForm->UpdateActionStates();
 }
 
 void MainOnMessage(const char *text) {
@@ -41,6 +45,7 @@ void MainOnMessage(const char *text) {
     QString line = QString::fromLocal8Bit(text);
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     MainForm->LogLine(line);
+    MainForm->UpdateActionStates();
 }
 
 void MainOnProgressRange(int n) {
@@ -369,7 +374,10 @@ void TMainForm::UpdateActionStates() {
     aiQueryCard->setEnabled(!busy);
     const QString type =
         LoaderInterface ? QString::fromLatin1(LoaderInterface->GetFileApplicationType()) : QString();
-    aiAbort->setEnabled(busy && !type.startsWith(QLatin1String("BOOT")));
+    // A boot-code load must not be cut short, but while the engine still looks for the card
+    // nothing has gone to it that an abort could spoil.
+    const bool bootLoad = type.startsWith(QLatin1String("BOOT")) && !LoaderInterface->IsSearchingForCard();
+    aiAbort->setEnabled(busy && !bootLoad);
     for (QAction *item : fileHistoryItems)
         item->setEnabled(!busy);
     for (QWidget *w : {static_cast<QWidget *>(lblTargetCard), static_cast<QWidget *>(editComponentID),

@@ -94,6 +94,23 @@ TEST_F(Stage0, WakesTheBootROMWithTwoBreaksSpacedByWholeSecondsThenTheResetComma
     ExpectBreakWakeUp('\x17');
 }
 
+TEST_F(Stage0, MissingPortIsLookedForFourTimesASecondAndReportedOnce) {
+    loader->expectedPlatform = "GARVO9";
+    loader->SetFileApplicationType("BOOT");
+    loader->Execute();
+    seen = Seen{};
+    for (int i = 0; i < 3; ++i) {
+        port->failNextOpen = testsupport::FakeComPort::OpenFailure::BadId;
+        Tick();
+        EXPECT_EQ(loader->pclMyTimer->interval(), 250);
+    }
+    EXPECT_EQ(seen.starts, 1);
+    EXPECT_EQ(seen.messages, std::vector<std::string>{"Waiting for COM Port - Power up receiver..."});
+    Tick();
+    EXPECT_TRUE(port->IsOpen());
+    EXPECT_EQ(loader->pclMyTimer->interval(), 10) << "the search keeps its pace";
+}
+
 TEST_F(Stage0, ConnectRateWakesWithoutBreaksOrResetCommand) {
     loader->MaintainComms(5, 115200, 4800);
     loader->expectedPlatform = "GARVO9";

@@ -385,7 +385,12 @@ TEST_F(LoaderScript, AbortStopsTheRunAfterTheCurrentLine) {
     EXPECT_EQ(Run("PROMPT Ready?\nMESSAGE after\n"), QStringList{aborted});
     EXPECT_EQ(form->bBusy, 0);
 
-    // The next run starts clean.
+    // The user's Abort while a DELAY waits ends the wait before its time.
     onBox = nullptr;
+    QTimer::singleShot(0, form.get(), [this] { form->aiAbort->trigger(); });
+    EXPECT_EQ(Run("DELAY 5000\nMESSAGE after\n"), (QStringList{"DELAY Start", "DELAY End", aborted}));
+    EXPECT_EQ(form->bDelayExpired, 0);
+
+    // The next run starts clean.
     EXPECT_EQ(Run("MESSAGE again\n"), (QStringList{"again", completed}));
 }

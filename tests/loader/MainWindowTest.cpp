@@ -1,6 +1,7 @@
 // The main window: first start, what exit stores, window placement, the recent files, the
 // action rules, the engine callbacks and the two dialogs.
 #include "AboutBox.h"
+#include "CardBootModel.h"
 #include "FileFaults.h"
 #include "MainFormFixture.h"
 #include "VersionInfo.h"
@@ -365,6 +366,28 @@ TEST_F(MainFormTest, AbortRequestEndsTheBusyStateAndAbortFollowsTheFileType) {
     EXPECT_EQ(form->bScriptRunning, 0);
     EXPECT_EQ(form->bScriptAbort, 1);
     EXPECT_TRUE(form->aiWriteFlash->isEnabled());
+    EXPECT_FALSE(form->aiAbort->isEnabled());
+}
+
+TEST_F(MainFormTest, ABootFileCanBeAbortedUntilACardIsAccepted) {
+    StartWindow();
+    ASSERT_TRUE(form->OpenHexFile(FirmwareFile(QStringLiteral("boot.hex"), "KTR557", "BOOT")));
+    form->bBusy = 1;
+    auto &port = static_cast<testsupport::FakeComPort &>(*LoaderInterface->pclMyComPort);
+    port.failNextOpen = testsupport::FakeComPort::OpenFailure::BadId;
+    LoaderInterface->MaintainComms(1, 115200, 9600);
+    LoaderInterface->Execute();
+    LoaderInterface->RunTimer();
+    EXPECT_TRUE(form->aiAbort->isEnabled()) << "the port is not there yet";
+    LoaderInterface->RunTimer();
+    LoaderInterface->RunTimer();
+    port.Feed(testsupport::CardBootModel::Banner("1.00", "COM1", "H8Q5"));
+    EXPECT_TRUE(form->aiAbort->isEnabled()) << "a card of another platform is only sent on";
+    LoaderInterface->RunTimer();
+    LoaderInterface->RunTimer();
+    port.Feed(testsupport::CardBootModel::Banner("1.00", "COM1", "KTR557"));
+    LoaderInterface->RunTimer();
+    EXPECT_TRUE(Logged(QStringLiteral("Changing baud rate")));
     EXPECT_FALSE(form->aiAbort->isEnabled());
 }
 
