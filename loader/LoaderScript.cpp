@@ -120,9 +120,11 @@ int TMainForm::ExecuteScript() {
                 bDelayExpired = 0;
                 Timer1->setInterval(ms);
                 Timer1->start();
+                UpdateActionStates();
                 while (!bDelayExpired && !bQuitPending && !bScriptAbort && !engine.IsAborted())
                     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
                 Timer1->stop();
+                UpdateActionStates();
             }
             LogLine(QStringLiteral("DELAY End"));
             break;

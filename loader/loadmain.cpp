@@ -374,9 +374,10 @@ void TMainForm::UpdateActionStates() {
     aiQueryCard->setEnabled(!busy);
     const QString type =
         LoaderInterface ? QString::fromLatin1(LoaderInterface->GetFileApplicationType()) : QString();
-    // A boot-code load must not be cut short, but while the engine still looks for the card
-    // nothing has gone to it that an abort could spoil.
-    const bool bootLoad = type.startsWith(QLatin1String("BOOT")) && !LoaderInterface->IsSearchingForCard();
+    // A boot-code load must not be cut short, but while the engine still looks for the card, or a
+    // script's DELAY waits between lines, nothing is going to it that an abort could spoil.
+    const bool bootLoad = type.startsWith(QLatin1String("BOOT")) && !LoaderInterface->IsSearchingForCard() &&
+                          !Timer1->isActive();
     aiAbort->setEnabled(busy && !bootLoad);
     for (QAction *item : fileHistoryItems)
         item->setEnabled(!busy);
