@@ -94,8 +94,11 @@ void ButtonScriptInterpreter::End() {
 }
 
 void ButtonScriptInterpreter::MatchRawLine(std::string_view line) {
-    if (state.waitPending && !state.waitMatched && !state.waitTimedOut && line.ends_with(state.waitPattern)) {
-        state.waitMatched = true; // and the reply is not kept: it answers one wait only
+    // A line that comes during a wait answers that wait or none: a later wait waits for a line
+    // of its own, so the replies keep the order the script asks for them in.
+    if (state.waitPending && !state.waitMatched && !state.waitTimedOut) {
+        if (line.ends_with(state.waitPattern))
+            state.waitMatched = true;
         return;
     }
     // While the script's file goes out, the lines that come are the file's replies.
