@@ -58,6 +58,7 @@ bool FileSender::Start() {
     state.active = true;
     state.responseWindow = host.SendFileResponseWindow();
     state.outstandingLines = 0;
+    state.owedReplies = 0;
     host.SendFileStarted(fileName, size);
     host.ShowSendFileProgress(0);
     return true;
@@ -130,6 +131,7 @@ void FileSender::Pump() {
 
 void FileSender::Stop() {
     state.active = false;
+    state.owedReplies = host.IsPortOpen() ? state.outstandingLines : 0;
     state.outstandingLines = 0;
     pending = 0;
     Close();
