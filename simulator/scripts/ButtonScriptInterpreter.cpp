@@ -267,13 +267,11 @@ void ButtonScriptInterpreter::StartWait(std::string_view pattern, bool timed, st
     state.waitStart = timer.Now();
     state.waitLength = lengthMs;
     state.waitPattern = std::string(pattern.substr(0, kPatternLimit));
-    const auto reply =
-        std::find_if(earlierLines.begin(), earlierLines.end(),
-                     [&](const std::string &earlier) { return earlier.ends_with(state.waitPattern); });
-    if (reply != earlierLines.end()) {
-        state.waitMatched = true;
-        earlierLines.erase(reply); // a reply answers one wait only
-    }
+    // The lines kept answer this wait or none: a later wait waits for a line of its own.
+    state.waitMatched =
+        std::any_of(earlierLines.begin(), earlierLines.end(),
+                    [&](const std::string &earlier) { return earlier.ends_with(state.waitPattern); });
+    earlierLines.clear();
 }
 
 void ButtonScriptInterpreter::SetBaudRate(std::int32_t baud) {

@@ -55,7 +55,7 @@ public:
 
     // The main loop's part of a wait: a received plain line that ends with the pattern
     // matches it; a timed wait whose length has passed has timed out. A line that comes while
-    // no wait is pending is kept for the next wait, whatever commands run between: a fast
+    // no wait is pending is kept for the next wait only, whatever commands run between: a fast
     // device answers before the wait is reached. One that comes during a wait is for it alone.
     void MatchRawLine(std::string_view line);
     void CheckWaitTime();
@@ -85,6 +85,6 @@ private:
     const TickTimer &timer;
     std::vector<std::string> lines;
     // The ends of the plain lines received while no wait was pending since the script last sent
-    // a line or its file send ended, and not taken by a wait; the newest kept when there are many.
+    // a line, its file send ended or its last wait started; the newest kept when there are many.
     std::deque<std::string> earlierLines;
 };

@@ -216,21 +216,27 @@ TEST_F(Script, AWaitNeverTakesAReplyToSomethingElse) {
     PollToEnd();
     EXPECT_EQ(window.sent, (std::vector<std::string>{"HELLO", "after"}));
 
-    // A reply that came during a wait for another, untimed or timed (its no-reply line goes out).
+    // Replies in the wrong order, before the first wait is reached or during it: the later wait
+    // waits for one of its own, untimed or timed (its no-reply line goes out).
     window.sent.clear();
-    Run({"HELLO", "~waitfor AAA", "~waitfor BBB", "DONE"});
-    EXPECT_TRUE(waiting());
-    interpreter.MatchRawLine("BBB");
-    interpreter.MatchRawLine("AAA");
-    EXPECT_TRUE(waiting() && state.waitPattern == "BBB") << "a reply that came during a wait for another";
-    interpreter.MatchRawLine("BBB");
-    PollToEnd();
+    for (const bool during : {false, true}) {
+        Run({"HELLO", "~waitfor AAA", "~waitfor BBB", "DONE"});
+        PollFor(30);
+        if (during)
+            PollFor(100);
+        interpreter.MatchRawLine("BBB");
+        interpreter.MatchRawLine("AAA");
+        EXPECT_TRUE(waiting() && state.waitPattern == "BBB") << "a reply to another wait, during: " << during;
+        interpreter.MatchRawLine("BBB");
+        PollToEnd();
+    }
     Run({"PING", "~waitfortime 1500 AAA", "~msgno AAA", "~waitfortime 1500 BBB", "NOBBB", "DONE"});
     EXPECT_TRUE(waiting());
     interpreter.MatchRawLine("BBB");
     interpreter.MatchRawLine("AAA");
     PollToEnd();
-    EXPECT_EQ(window.sent, (std::vector<std::string>{"HELLO", "DONE", "PING", "NOBBB", "DONE"}));
+    EXPECT_EQ(window.sent,
+              (std::vector<std::string>{"HELLO", "DONE", "HELLO", "DONE", "PING", "NOBBB", "DONE"}));
 
     // A reply before or during the script's file send: the send's end counts as a line sent.
     window.sent.clear();
