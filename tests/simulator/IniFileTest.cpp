@@ -149,8 +149,9 @@ TEST(IniFile, LinesThatAreNotUtf8AreWindows1252) {
 // and a UTF-8 line stays UTF-8 in a file with Windows-1252 lines.
 TEST(IniFile, MixedCodePagesReadTheSameAfterEveryWrite) {
     QTemporaryDir dir;
-    const QByteArray content = "[UserButtons]\nButton1Caption=CAF\xC3\x89\xE2\x80\x99S\nButton2Caption=Caf\xE9\n"
-                               "Button3Caption=Gr\xC3\xBC\xC3\x9F\n";
+    const QByteArray content =
+        "[UserButtons]\nButton1Caption=CAF\xC3\x89\xE2\x80\x99S\nButton2Caption=Caf\xE9\n"
+        "Button3Caption=Gr\xC3\xBC\xC3\x9F\n";
     const QString name = WriteFile(dir, content);
     for (const char *group : {"1", "2"}) {
         IniFile ini(name);
