@@ -169,6 +169,8 @@ public:
     int SetHWPlatformType(int device, const char *text);
     int SetMarker(int device, int unused = 0);
     int SetPacketTimeout(int value);
+    // 1 when the reset request went out and was answered; 0 when it could not run (no link, or
+    // a run that failed and is cleaning up), which says nothing of a queued request.
     int ResetCard();
     int RequestResetNVM(int device);
     int RequestResetData(int device, int block);

@@ -236,12 +236,14 @@ int TLoaderInterface::SetPacketTimeout(int value)
 int TLoaderInterface::ResetCard()
 {
     SSEngine &engine = *pclMySecondStage;
+    if (!engine.CanRunRequest())
+        return 0;
     if (!IsUSBDevice())
         LogMessage("Queueing reset request...");
-    engine.RunRequest(0, 21);
+    const int ran = engine.RunRequest(0, 21);
     if (engine.ResetDone)
         LogDebug("Queueing reset request handled");
-    return 1;
+    return ran;
 }
 
 // ---- Erase and programming ---------------------------------------------------------------------

@@ -67,6 +67,11 @@ int SSEngine::RunRequest(std::uint8_t device, int state) {
     return 1;
 }
 
+bool SSEngine::CanRunRequest() const {
+    return EngineState == SS_STATE_IDLE && !loader.IsAborted() &&
+           loader.GetLoaderStage() == LOADER_SECOND_STAGE;
+}
+
 int SSEngine::SetDebug() {
     LogDebug("Setting Card Debug Level..");
     // A request that could not run (no link) did not set the card's level.

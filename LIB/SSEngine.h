@@ -57,6 +57,8 @@ public:
     // or when the run ended before the request did. Virtual so the main window's tests can
     // record the requests a card operation makes.
     virtual int RunRequest(std::uint8_t device, int state);
+    // Whether a request would go out now: the run's second stage is up and idle, not aborted.
+    bool CanRunRequest() const;
     int SetDebug();
     // Programs the open firmware file into the card; 1 only when the whole file went in.
     int ProgramCard(int device);

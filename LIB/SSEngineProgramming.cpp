@@ -15,6 +15,9 @@ int SSEngine::ProgramCard(int device) {
     // The erase already said which line made it refuse the file.
     if (BadFileLine != 0)
         return 0;
+    // Without a link (or after a failed erase ended the run) nothing would be downloaded.
+    if (!CanRunRequest())
+        return 0;
     Log(Format("Using file: %s", loader.GetFilename().c_str()));
     try {
         const int blocks = GetFileBlocks();

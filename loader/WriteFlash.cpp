@@ -292,13 +292,18 @@ void TMainForm::WriteFlash() {
         }
     }
 
+    // A failed programming may have ended the run already: the reset cannot go out then.
+    bool cardReset = false;
     if (!bScriptRunning) {
-        engine.ResetCard();
+        cardReset = engine.ResetCard() != 0;
         engine.Shutdown();
     }
     if (!fullyProgrammed) {
         // The progress bar stays where the programming stopped.
         LogLine(QStringLiteral("The card was not fully programmed."));
+        // It stays in its loader, where the next connection will not find it.
+        if (!cardReset)
+            LogLine(QStringLiteral("The card was not reset - power it off and on before trying again."));
         // A production script must not go on to report success for this card.
         if (bScriptRunning)
             bScriptAbort = 1;

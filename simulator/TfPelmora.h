@@ -296,7 +296,8 @@ private:
     void HandleSentence();
     void DispatchSentence();
     void SetContrastFromField(const char *field);
-    void FreeOutstandingLine();
+    // Counts a received line as a reply to a line of the file sent; true when it was one.
+    bool FreeOutstandingLine();
     void CopyIdentity(DeviceIdentity &identity, int nameField, int versionField, int serialField);
 
     void RxSeen();

@@ -121,13 +121,20 @@ void TfPelmora::ReceiveBytes(const std::uint8_t *bytes, std::int32_t count) {
     }
 }
 
-void TfPelmora::FreeOutstandingLine() {
-    if (fileSend.active && fileSend.responseWindow && fileSend.outstandingLines > 0)
+bool TfPelmora::FreeOutstandingLine() {
+    if (fileSend.active && fileSend.responseWindow && fileSend.outstandingLines > 0) {
         --fileSend.outstandingLines;
+        return true;
+    }
+    if (!fileSend.active && fileSend.owedReplies > 0) {
+        --fileSend.owedReplies;
+        return true;
+    }
+    return false;
 }
 
 void TfPelmora::HandleRawLine() {
-    FreeOutstandingLine();
+    const bool fileReply = FreeOutstandingLine();
     sentenceParser->GetText(&lineBuffer);
     if (sentenceParser->GetBadLineCount() < 5) {
         lineTick = tickTimer->Now();
@@ -137,7 +144,8 @@ void TfPelmora::HandleRawLine() {
             AddMonitorLine(lineBuffer.c_str());
         }
     }
-    buttonScript->MatchRawLine(lineBuffer);
+    if (!fileReply)
+        buttonScript->MatchRawLine(lineBuffer);
 }
 
 void TfPelmora::HandleSentence() {
@@ -308,6 +316,7 @@ void TfPelmora::bClickComOpenClose() {
     SetAcquireState(0);
     if (serialPort->IsOpen()) {
         serialPort->ClosePort();
+        fileSend.owedReplies = 0; // lost with the line
     } else {
         const std::int32_t baud = GetMenuBaudRate();
         const std::uint8_t port = SerialPort::NextPortNumber(static_cast<std::uint8_t>(GetComMenuIndex()));

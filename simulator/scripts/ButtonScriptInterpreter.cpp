@@ -95,8 +95,11 @@ void ButtonScriptInterpreter::End() {
 }
 
 void ButtonScriptInterpreter::MatchRawLine(std::string_view line) {
-    if (state.waitPending && !state.waitMatched && !state.waitTimedOut && line.ends_with(state.waitPattern)) {
-        state.waitMatched = true; // and the reply is not kept: it answers one wait only
+    // A line that comes during a wait answers that wait or none: a later wait waits for a line
+    // of its own, so the replies keep the order the script asks for them in.
+    if (state.waitPending && !state.waitMatched && !state.waitTimedOut) {
+        if (line.ends_with(state.waitPattern))
+            state.waitMatched = true;
         return;
     }
     // While the script's file goes out, the lines that come are the file's replies.
@@ -271,13 +274,11 @@ void ButtonScriptInterpreter::StartWait(std::string_view pattern, bool timed, st
     state.waitStart = timer.Now();
     state.waitLength = lengthMs;
     state.waitPattern = std::string(pattern.substr(0, kPatternLimit));
-    const auto reply =
-        std::find_if(earlierLines.begin(), earlierLines.end(),
-                     [&](const std::string &earlier) { return earlier.ends_with(state.waitPattern); });
-    if (reply != earlierLines.end()) {
-        state.waitMatched = true;
-        earlierLines.erase(reply); // a reply answers one wait only
-    }
+    // The lines kept answer this wait or none: a later wait waits for a line of its own.
+    state.waitMatched =
+        std::any_of(earlierLines.begin(), earlierLines.end(),
+                    [&](const std::string &earlier) { return earlier.ends_with(state.waitPattern); });
+    earlierLines.clear();
 }
 
 void ButtonScriptInterpreter::SetBaudRate(std::int32_t baud) {

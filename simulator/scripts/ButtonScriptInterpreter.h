@@ -54,9 +54,9 @@ public:
     bool IsRunning() const { return state.running; }
 
     // The main loop's part of a wait: a received plain line that ends with the pattern
-    // matches it; a timed wait whose length has passed has timed out. A wait also takes a line
-    // that came since the script last sent a line, whatever commands ran between: a fast
-    // device answers before the wait is reached.
+    // matches it; a timed wait whose length has passed has timed out. A line that comes while
+    // no wait is pending is kept for the next wait only, whatever commands run between: a fast
+    // device answers before the wait is reached. One that comes during a wait is for it alone.
     void MatchRawLine(std::string_view line);
     void CheckWaitTime();
 
@@ -85,7 +85,7 @@ private:
     const TickTimer &timer;
     std::vector<std::string> lines;
     bool fileSent = false; // a file send of the script's own started, its end not yet seen
-    // The ends of the plain lines received since the script last sent a line or its file send
-    // ended, and not taken by a wait; the newest kept when there are many.
+    // The ends of the plain lines received while no wait was pending since the script last sent
+    // a line, its file send ended or its last wait started; the newest kept when there are many.
     std::deque<std::string> earlierLines;
 };

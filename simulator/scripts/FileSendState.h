@@ -6,4 +6,7 @@ struct FileSendState {
     bool active = false;
     bool responseWindow = false;
     int outstandingLines = 0;
+    // The replies still owed to the file's lines when its send ended: they are the file's, and
+    // answer no script wait.
+    int owedReplies = 0;
 };

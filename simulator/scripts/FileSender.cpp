@@ -69,6 +69,7 @@ bool FileSender::Start() {
     state.active = true;
     state.responseWindow = host.SendFileResponseWindow();
     state.outstandingLines = 0;
+    state.owedReplies = 0;
     host.SendFileStarted(fileName, size);
     host.ShowSendFileProgress(0);
     return true;
@@ -149,6 +150,10 @@ void FileSender::Pump() {
 
 void FileSender::Stop() {
     state.active = false;
+    // Only a send that went out whole is still answered; a stopped one may have stalled on a
+    // device that answers nothing, and a closed port takes the replies with it.
+    const bool wholeFileOut = pending == 0 && file && std::feof(file.get());
+    state.owedReplies = wholeFileOut && host.IsPortOpen() ? state.outstandingLines : 0;
     state.outstandingLines = 0;
     pending = 0;
     Close();

@@ -127,6 +127,7 @@ TEST_F(CardRequests, ProgramCardReportsEveryFailure) {
     loader->pclMySecondStage->AckReceived = true;
     EXPECT_EQ(loader->ProgramCard(0), 0);
     EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 0);
+    EXPECT_FALSE(Logged("Downloading...")) << "nothing is said to go out";
     EXPECT_FALSE(Logged("Download Complete"));
 
     // Aborted: the card answers the programming with its error reply.

@@ -285,17 +285,24 @@ TEST_F(WriteFlash, FailedProgrammingSaysSoInsteadOfDone) {
         EXPECT_EQ(form->bScriptAbort, 0) << "outside a script nothing is left to abort";
         DestroyWindow();
     }
-    // Inside a script the run is marked aborted, so it cannot end as a success.
-    StartWindow();
-    ss->duringRequest = [this](int state) {
-        if (state == 12)
-            ss->AckReceived = false;
-    };
-    form->bScriptRunning = 1;
-    Run("KTR557", "KTR557", "APP");
-    EXPECT_EQ(form->bScriptAbort, 1);
-    form->bScriptRunning = 0;
-    DestroyWindow();
+    // A failed request ends the run, so the reset cannot go out; inside a script none is asked
+    // for, and the run is marked aborted, so it cannot end as a success.
+    for (const int script : {0, 1}) {
+        StartWindow();
+        ss->duringRequest = [this](int state) {
+            if (state == 12) {
+                ss->AckReceived = false;
+                LoaderInterface->LoaderStage = CLEAN_UP;
+            }
+        };
+        form->bScriptRunning = script;
+        Run("KTR557", "KTR557", "APP");
+        EXPECT_EQ(form->bScriptAbort, script);
+        EXPECT_FALSE(Logged(QStringLiteral("Queueing reset request...")));
+        EXPECT_EQ(LogLines().back(), "The card was not reset - power it off and on before trying again.");
+        form->bScriptRunning = 0;
+        DestroyWindow();
+    }
 }
 
 TEST_F(WriteFlash, TargetCardIdMustBeAnIntegerFrom0To14) {

@@ -160,11 +160,13 @@ TEST(IniFile, LinesThatAreNotUtf8AreWindows1252) {
     EXPECT_EQ(pelmoratest::FileContents(name), "[UserButtons]\n" + line + "ButtonGroup=1\n");
 }
 
-// Windows-1252 bytes of a UTF-8 line may form other UTF-8: each line keeps the code page it came in.
+// Windows-1252 bytes of a UTF-8 line may form other UTF-8: each line keeps the code page it came in,
+// and a UTF-8 line stays UTF-8 in a file with Windows-1252 lines.
 TEST(IniFile, MixedCodePagesReadTheSameAfterEveryWrite) {
     QTemporaryDir dir;
     const QByteArray content =
-        "[UserButtons]\nButton1Caption=CAF\xC3\x89\xE2\x80\x99S\nButton2Caption=Caf\xE9\n";
+        "[UserButtons]\nButton1Caption=CAF\xC3\x89\xE2\x80\x99S\nButton2Caption=Caf\xE9\n"
+        "Button3Caption=Gr\xC3\xBC\xC3\x9F\n";
     const QString name = WriteFile(dir, content);
     for (const char *group : {"1", "2"}) {
         IniFile ini(name);

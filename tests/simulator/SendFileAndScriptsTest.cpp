@@ -266,6 +266,25 @@ TEST_F(SendAndScripts, AWaitTakesAFastReplyWhateverLinesStandBetween) {
     }
 }
 
+TEST_F(SendAndScripts, RepliesOwedToAScriptsFileWhenItsSendEndsAnswerNoWait) {
+    // The four lines go out at once, and the send ends before the device answers any of them.
+    WriteFile(QDir::current().filePath("lines.txt"), NumberedLines(4));
+    device.AnswerEveryLine("LINE OK");
+    device.HoldReplies();
+    window->findChild<QAction *>("mButtonGroup1")->trigger();
+    DefineButton(0, "Send", "~f lines.txt\n~waitfor OK\nDONE");
+    Button("bButton1")->click();
+    ASSERT_TRUE(PollUntil(*window, [&] { return window->ScriptState().waitPending; }));
+    device.ReleaseReplies();
+    ASSERT_TRUE(PollUntil(
+        *window, [&] { return std::count(window->shown.begin(), window->shown.end(), "LINE OK") == 4; }));
+    EXPECT_FALSE(PollUntil(
+        *window, [&] { return !window->ScriptState().waitPending; }, 300));
+    device.SendLine("OK");
+    ASSERT_TRUE(PollUntil(*window, [&] { return !window->ScriptState().running; }));
+    EXPECT_TRUE(device.WaitForLine("DONE", 2000));
+}
+
 TEST_F(SendAndScripts, OnlyTheButtonsOfAShownGroupRunOrEdit) {
     PressKey(Qt::Key_F3); // group 0: the buttons are hidden
     bool handled = false;

@@ -657,18 +657,21 @@ TEST(TfPelmoraSettings, AnUnreadableIniIsNeverWrittenOver) {
     // file's place, which nobody reads as one and nobody can replace; and a socket, which nobody
     // reads either but which a new file would replace, for the superuser too.
     enum class Unreadable { Permission, Folder, Socket };
+    QTemporaryDir base;
     for (const Unreadable kind : {Unreadable::Permission, Unreadable::Folder, Unreadable::Socket}) {
         if (kind == Unreadable::Permission && ::geteuid() == 0)
             continue;
-        StartDirectory start;
+        // A deep start folder, whose path is longer than a socket's address holds.
+        StartDirectory start(base.path() + "/" + QString(110, 'd') + QString::number(int(kind)));
         const QByteArray path = QFile::encodeName(start.IniPath());
         if (kind == Unreadable::Folder) {
             QDir().mkdir(start.IniPath());
         } else if (kind == Unreadable::Socket) {
+            // Bound by its name in the start folder, the current one: the whole path may not fit.
+            const QByteArray name = QFile::encodeName(QFileInfo(start.IniPath()).fileName());
             sockaddr_un address{};
             address.sun_family = AF_UNIX;
-            ASSERT_LT(path.size(), qsizetype(sizeof address.sun_path));
-            std::copy(path.begin(), path.end(), address.sun_path);
+            std::copy(name.begin(), name.end(), address.sun_path);
             const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
             ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
             ::close(socket); // the socket stays in the folder

@@ -197,12 +197,14 @@ TEST_F(Script, AWaitNeverTakesAReplyToSomethingElse) {
     PollToEnd();
 
     // A reply from before the last line that went out.
-    Run({"HELLO", "~nl", "~ comment", "~waitfor OK", "after"});
-    PollFor(30);
-    interpreter.MatchRawLine("OK");
-    EXPECT_TRUE(waiting()) << "a reply from before the last line that went out";
-    state.cancelRequested = true;
-    PollToEnd();
+    for (const char *query : {"~nl", "~GetHnBlVer"}) {
+        Run({"HELLO", query, "~ comment", "~waitfor OK", "after"});
+        PollFor(30);
+        interpreter.MatchRawLine("OK");
+        EXPECT_TRUE(waiting()) << "a reply from before " << query;
+        state.cancelRequested = true;
+        PollToEnd();
+    }
 
     // A reply already used by an earlier wait, whether it came before that wait or during it.
     window.sent.clear();
@@ -215,6 +217,28 @@ TEST_F(Script, AWaitNeverTakesAReplyToSomethingElse) {
     interpreter.MatchRawLine("OK");
     PollToEnd();
     EXPECT_EQ(window.sent, (std::vector<std::string>{"HELLO", "after"}));
+
+    // Replies in the wrong order, before the first wait is reached or during it: the later wait
+    // waits for one of its own, untimed or timed (its no-reply line goes out).
+    window.sent.clear();
+    for (const bool during : {false, true}) {
+        Run({"HELLO", "~waitfor AAA", "~waitfor BBB", "DONE"});
+        PollFor(30);
+        if (during)
+            PollFor(100);
+        interpreter.MatchRawLine("BBB");
+        interpreter.MatchRawLine("AAA");
+        EXPECT_TRUE(waiting() && state.waitPattern == "BBB") << "a reply to another wait, during: " << during;
+        interpreter.MatchRawLine("BBB");
+        PollToEnd();
+    }
+    Run({"PING", "~waitfortime 1500 AAA", "~msgno AAA", "~waitfortime 1500 BBB", "NOBBB", "DONE"});
+    EXPECT_TRUE(waiting());
+    interpreter.MatchRawLine("BBB");
+    interpreter.MatchRawLine("AAA");
+    PollToEnd();
+    EXPECT_EQ(window.sent,
+              (std::vector<std::string>{"HELLO", "DONE", "HELLO", "DONE", "PING", "NOBBB", "DONE"}));
 
     // A reply before or during the script's file send: the send's end counts as a line sent.
     window.sent.clear();
