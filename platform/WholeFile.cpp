@@ -39,13 +39,18 @@ ReadOutcome ReadWholeFile(const std::string &path, std::string &data) {
     std::FILE *file = std::fopen(path.c_str(), "rb");
     if (!file)
         return ReadOutcome::OpenFailed;
+    const ReadOutcome outcome = ReadWholeFile(file, data);
+    std::fclose(file);
+    return outcome;
+}
+
+ReadOutcome ReadWholeFile(std::FILE *file, std::string &data) {
+    data.clear();
     char buffer[65536];
     std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         data.append(buffer, got);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
+    if (std::ferror(file)) {
         data.clear();
         return ReadOutcome::ReadFailed;
     }

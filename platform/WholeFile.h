@@ -28,6 +28,8 @@ enum class ReadOutcome { Read, OpenFailed, ReadFailed };
 // Reads a whole file with stdio, telling a read error from the end of the file (an ifstream or a
 // bare fread loop takes one for the other).
 ReadOutcome ReadWholeFile(const std::string &path, std::string &data);
+// The same for an open stream, read from where it stands to its end; never OpenFailed.
+ReadOutcome ReadWholeFile(std::FILE *file, std::string &data);
 
 enum class LineOutcome { Line, End, ReadFailed };
 

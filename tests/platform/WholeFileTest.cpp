@@ -38,6 +38,17 @@ TEST(WholeFile, AReadErrorIsNeverTheEndOfTheFile) {
     EXPECT_EQ(ReadLine(file, line), LineOutcome::ReadFailed);
     std::fclose(file);
 
+    // Reads that fail just after a line end that is also the end of stdio's buffer.
+    const std::string lines = std::string(4095, 'a') + '\n' + std::string(4095, 'b') + '\n';
+    file = testsupport::StreamThatFailsAfter(lines);
+    EXPECT_EQ(ReadWholeFile(file, data), ReadOutcome::ReadFailed);
+    std::fclose(file);
+    file = testsupport::StreamThatFailsAfter(lines);
+    EXPECT_EQ(ReadLine(file, line), LineOutcome::Line);
+    EXPECT_EQ(ReadLine(file, line), LineOutcome::Line);
+    EXPECT_EQ(ReadLine(file, line), LineOutcome::ReadFailed);
+    std::fclose(file);
+
     QFile::remove(QString::fromStdString(path));
     QFile plain(QString::fromStdString(path));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));

@@ -1,8 +1,11 @@
 #include "FileFaults.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/mount.h>
@@ -22,6 +25,41 @@ void FailReadsOfOpenFile(const std::string &path) {
         ::dup2(directory, std::stoi(entry.path().filename().string()));
         ::close(directory);
     }
+}
+
+namespace {
+
+struct FailingStream {
+    std::string bytes;
+    std::size_t position = 0;
+};
+
+ssize_t ReadFailingStream(void *cookie, char *buffer, std::size_t size) {
+    auto &stream = *static_cast<FailingStream *>(cookie);
+    if (stream.position >= stream.bytes.size()) {
+        errno = EIO;
+        return -1;
+    }
+    const std::size_t count = std::min(size, stream.bytes.size() - stream.position);
+    std::memcpy(buffer, stream.bytes.data() + stream.position, count);
+    stream.position += count;
+    return static_cast<ssize_t>(count);
+}
+
+int CloseFailingStream(void *cookie) {
+    delete static_cast<FailingStream *>(cookie);
+    return 0;
+}
+
+} // namespace
+
+std::FILE *StreamThatFailsAfter(std::string bytes) {
+    auto stream = std::make_unique<FailingStream>();
+    stream->bytes = std::move(bytes);
+    std::FILE *file = ::fopencookie(stream.get(), "r", {ReadFailingStream, nullptr, nullptr, CloseFailingStream});
+    if (file)
+        stream.release(); // the stream's close frees it
+    return file;
 }
 
 void MakeUnreadable(const std::string &path) {

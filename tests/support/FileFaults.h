@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdio>
 #include <string>
 
 namespace testsupport {
@@ -12,6 +13,10 @@ void FailReadsOfOpenFile(const std::string &path);
 // Puts at `path` a file that opens but whose first read fails (EIO): a link to this process's own
 // memory, read at an address that is never mapped. Needs no privileges.
 void MakeUnreadable(const std::string &path);
+
+// A stream that reads as `bytes` and then fails its next read (EIO), wherever that falls: at a
+// line end, at the end of stdio's buffer. The caller closes it with fclose.
+std::FILE *StreamThatFailsAfter(std::string bytes);
 
 // The same for a reader that asks the size first and reads no file of size 0 (QSettings): a link
 // to a kernel attribute of a page's size whose reads fail (the loopback interface has no link
