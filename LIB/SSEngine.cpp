@@ -41,6 +41,7 @@ void SSEngine::Start() {
     RequestFailed = false;
     BadFileLine = 0;
     RoomWaitActive = false;
+    RefusedResend = false;
     PacketMutex = std::make_unique<platform::NamedMutex>("PacketMutex");
     for (::DeviceDetails &device : DeviceDetails) {
         device.PSN = "0";
@@ -57,6 +58,7 @@ int SSEngine::RunRequest(std::uint8_t device, int state) {
     }
     CardID = device;
     RequestFailed = false;
+    RefusedResend = false;
     EngineState = state;
     while (!loader.IsAborted() && EngineState != SS_STATE_IDLE && EngineState != SS_STATE_DONE) {
         // A run that failed or ended under the request will never bring the engine back to idle.

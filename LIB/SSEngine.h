@@ -221,4 +221,7 @@ private:
     int PayloadHeaderSize = 10;
     bool RoomWaitActive = false;
     double RoomWaitStart = 0;
+    // The next send repeats a request the card refused (buffer full, NAK): its time-out keeps
+    // running from the earlier send.
+    bool RefusedResend = false;
 };

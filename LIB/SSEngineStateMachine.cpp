@@ -131,7 +131,10 @@ std::uint8_t SSEngine::WaitForRoom(int state) {
 
 void SSEngine::Sent(int nextState) {
     RoomWaitActive = false;
-    RequestTime = platform::Now();
+    // A card that refuses a request for a whole time-out counts as one that never answers it.
+    if (!RefusedResend)
+        RequestTime = platform::Now();
+    RefusedResend = false;
     EngineState = nextState;
 }
 
@@ -222,6 +225,7 @@ bool SSEngine::GiveUpOrRetry(int state, bool resent) {
     if (RetryCount++ < 2) {
         Log("Retrying...");
         EngineState = state;
+        RefusedResend = false;
         // A resent Set Marker frame carries the sequence number it had the first time.
         if (resent)
             --TxSequence;
@@ -243,6 +247,7 @@ void SSEngine::ResendState(int state) {
     case 22:
     case 24:
         EngineState = state - 1;
+        RefusedResend = true;
         break;
     default:
         break;

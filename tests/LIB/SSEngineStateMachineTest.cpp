@@ -247,6 +247,21 @@ TEST_F(SecondStage, AStalledPortTimesOutLikeAMissingReply) {
     EXPECT_TRUE(Sent().empty());
 }
 
+TEST_F(SecondStage, ACardThatKeepsRefusingAPayloadTimesOutLikeOneThatNeverAnswers) {
+    loader->fileName = WriteFile("p.hex", DataLines(0, 64, 16));
+    ss->OpenFile();
+    ss->EngineState = 12;
+    std::uint8_t r = Tick();
+    for (int i = 0; i < 500 && r != STAGE_FAILED; ++i) {
+        clock.Advance(2000);
+        Nak();
+        r = Tick();
+    }
+    EXPECT_EQ(r, STAGE_FAILED);
+    EXPECT_EQ(Count("Timeout on state: 13"), 3);
+    EXPECT_EQ(Count("Loader Abort"), 1);
+}
+
 TEST_F(SecondStage, ProgramPayloadLargerThanTheWholeBufferWaitsOnlyForAnEmptyBuffer) {
     port->SetOutSize(1024);
     loader->fileName = WriteFile("p.hex", DataLines(0, 2000, 32));
