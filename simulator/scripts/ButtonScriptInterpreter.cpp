@@ -80,6 +80,7 @@ bool ButtonScriptInterpreter::Start(int script, int button, const QStringList &s
     state.awaitingVersion = false;
     state.ClearWait();
     earlierLines.clear();
+    sender.ForgetOwedReplies();
     host.ClearDelayReport();
     state.lineIndex = 0;
     state.script = script;
@@ -91,6 +92,7 @@ bool ButtonScriptInterpreter::Start(int script, int button, const QStringList &s
 
 void ButtonScriptInterpreter::End() {
     state.running = false;
+    sender.ForgetOwedReplies();
     host.ScriptEnded(state.button);
 }
 
@@ -265,6 +267,7 @@ bool ButtonScriptInterpreter::RunCommand(std::string_view command, const std::st
 void ButtonScriptInterpreter::SendLine(std::string &text) {
     host.SendScriptLine(text);
     earlierLines.clear(); // what came before cannot answer this line
+    sender.ForgetOwedReplies();
 }
 
 void ButtonScriptInterpreter::StartWait(std::string_view pattern, bool timed, std::uint32_t lengthMs) {

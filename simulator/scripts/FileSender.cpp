@@ -152,7 +152,7 @@ void FileSender::Stop() {
     state.active = false;
     // Only a send that went out whole is still answered; a stopped one may have stalled on a
     // device that answers nothing, and a closed port takes the replies with it.
-    const bool wholeFileOut = pending == 0 && file && std::feof(file.get());
+    const bool wholeFileOut = pending == 0 && file && std::feof(file.get()) && !readFailed;
     state.owedReplies = wholeFileOut && host.IsPortOpen() ? state.outstandingLines : 0;
     state.outstandingLines = 0;
     pending = 0;

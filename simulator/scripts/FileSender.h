@@ -54,6 +54,10 @@ public:
     static void ReportOpenFailure(const std::string &path);
     // Whether the last send ended because its file could not be read whole.
     bool ReadFailed() const { return readFailed; }
+    // Replies still owed to the last send's lines belong to it only until something else asks
+    // for replies (a script starts, ends or sends a line): a device that left lines unanswered
+    // must not swallow the replies to what comes after.
+    void ForgetOwedReplies() { state.owedReplies = 0; }
     // Progress in percent, 0 to 100 whatever the sizes: an empty file is at 0 until it ends,
     // and a file that grew while it was sent stops at 100.
     static int Percent(std::int64_t sent, std::int64_t size);

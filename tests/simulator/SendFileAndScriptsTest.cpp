@@ -283,6 +283,18 @@ TEST_F(SendAndScripts, RepliesOwedToAScriptsFileWhenItsSendEndsAnswerNoWait) {
     device.SendLine("OK");
     ASSERT_TRUE(PollUntil(*window, [&] { return !window->ScriptState().running; }));
     EXPECT_TRUE(device.WaitForLine("DONE", 2000));
+
+    // A device that leaves the file's lines unanswered: what the script sends next, in the same
+    // script or the next one, gets its replies.
+    device.AnswerEveryLine("");
+    device.AnswerLine("HELLO", "OK");
+    for (const char *script : {"~f lines.txt\nHELLO\n~waitfor OK\nAGAIN", "~f lines.txt", "HELLO\n~waitfor OK\nAGAIN"}) {
+        device.ClearReceived();
+        DefineButton(0, "Send", script);
+        Button("bButton1")->click();
+        ASSERT_TRUE(PollUntil(*window, [&] { return !window->ScriptState().running; }, 3000)) << script;
+    }
+    EXPECT_TRUE(device.WaitForLine("AGAIN", 2000));
 }
 
 TEST_F(SendAndScripts, OnlyTheButtonsOfAShownGroupRunOrEdit) {
