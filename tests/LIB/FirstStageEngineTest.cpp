@@ -446,6 +446,8 @@ TEST_F(FirstStage, PortLogThatCannotBeWrittenIsSaidOnceAndTheRunGoesOn) {
     if (!disk.Mounted())
         GTEST_SKIP() << "mounting a small file system needs root";
     loader->SetExePath((disk.Path() + "/quorvel").c_str());
+    const std::string trace = disk.Path() + "/trace.log";
+    std::ofstream(trace) << "an earlier run\n"; // with room left in its last page
     disk.Fill();
     loader->SetLogging(1);
     WakeUp();
@@ -457,4 +459,12 @@ TEST_F(FirstStage, PortLogThatCannotBeWrittenIsSaidOnceAndTheRunGoesOn) {
     const std::string line =
         "Unable to write log file " + disk.Path() + "/Stage1.Log - the traffic it should hold is lost";
     EXPECT_EQ(std::count(seen.messages.begin(), seen.messages.end(), line), 1) << "both writes failed";
+
+    // An append that goes in only in part is cut back, so the file holds whole records only.
+    port->SetTraceName(QString::fromStdString(trace));
+    port->SetTracing(platform::TraceLogState::On);
+    port->PutString(std::string(4000, 'x')); // under Qt's buffer, over the room left
+    port->SetTracing(platform::TraceLogState::Append);
+    std::ifstream in(trace);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "an earlier run\n");
 }
