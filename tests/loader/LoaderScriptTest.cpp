@@ -391,7 +391,8 @@ TEST_F(LoaderScript, AbortStopsTheRunAfterTheCurrentLine) {
     EXPECT_EQ(Run("DELAY 5000\nMESSAGE after\n"), (QStringList{"DELAY Start", "DELAY End", aborted}));
     EXPECT_EQ(form->bDelayExpired, 0);
     // Also with a boot-code file open, whose load Abort must not cut short: a DELAY sends nothing.
-    ASSERT_TRUE(form->OpenHexFile(WriteFile(QStringLiteral("boot.hex"), "S0~P~KTR557\nS0~T~BOOT\nS0~V~1.2\n")));
+    ASSERT_TRUE(
+        form->OpenHexFile(WriteFile(QStringLiteral("boot.hex"), "S0~P~KTR557\nS0~T~BOOT\nS0~V~1.2\n")));
     QTimer::singleShot(0, form.get(), [this] { form->aiAbort->trigger(); });
     EXPECT_EQ(Run("DELAY 5000\nMESSAGE after\n"), (QStringList{"DELAY Start", "DELAY End", aborted}));
 

@@ -288,11 +288,14 @@ TEST_F(SendAndScripts, RepliesOwedToAScriptsFileWhenItsSendEndsAnswerNoWait) {
     // script or the next one, gets its replies.
     device.AnswerEveryLine("");
     device.AnswerLine("HELLO", "OK");
-    for (const char *script : {"~f lines.txt\nHELLO\n~waitfor OK\nAGAIN", "~f lines.txt", "HELLO\n~waitfor OK\nAGAIN"}) {
+    for (const char *script :
+         {"~f lines.txt\nHELLO\n~waitfor OK\nAGAIN", "~f lines.txt", "HELLO\n~waitfor OK\nAGAIN"}) {
         device.ClearReceived();
         DefineButton(0, "Send", script);
         Button("bButton1")->click();
-        ASSERT_TRUE(PollUntil(*window, [&] { return !window->ScriptState().running; }, 3000)) << script;
+        ASSERT_TRUE(PollUntil(
+            *window, [&] { return !window->ScriptState().running; }, 3000))
+            << script;
     }
     EXPECT_TRUE(device.WaitForLine("AGAIN", 2000));
 }

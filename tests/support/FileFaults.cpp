@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -56,7 +56,8 @@ int CloseFailingStream(void *cookie) {
 std::FILE *StreamThatFailsAfter(std::string bytes) {
     auto stream = std::make_unique<FailingStream>();
     stream->bytes = std::move(bytes);
-    std::FILE *file = ::fopencookie(stream.get(), "r", {ReadFailingStream, nullptr, nullptr, CloseFailingStream});
+    std::FILE *file =
+        ::fopencookie(stream.get(), "r", {ReadFailingStream, nullptr, nullptr, CloseFailingStream});
     if (file)
         stream.release(); // the stream's close frees it
     return file;
