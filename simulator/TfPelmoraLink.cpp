@@ -316,7 +316,7 @@ void TfPelmora::bClickComOpenClose() {
     SetAcquireState(0);
     if (serialPort->IsOpen()) {
         serialPort->ClosePort();
-        fileSend.owedReplies = 0; // lost with the line
+        fileSender->ForgetOwedReplies(); // lost with the line
     } else {
         const std::int32_t baud = GetMenuBaudRate();
         const std::uint8_t port = SerialPort::NextPortNumber(static_cast<std::uint8_t>(GetComMenuIndex()));
