@@ -159,10 +159,12 @@ int SSEngine::ReadFileProperties() {
     LogDebug("ReadFileProperties() #1:");
     LogDebug(loader.fileName);
     std::string text;
-    switch (platform::ReadWholeFile(loader.fileName, text)) {
+    switch (platform::ReadWholeFile(loader.fileName, text, kMaxFirmwareFileBytes)) {
     case platform::ReadOutcome::Read:
         break;
     case platform::ReadOutcome::OpenFailed:
+    case platform::ReadOutcome::NotRegular:
+    case platform::ReadOutcome::TooLarge:
         Log("Unable to open file");
         return 0;
     case platform::ReadOutcome::ReadFailed:
@@ -275,11 +277,13 @@ void SSEngine::OpenFile() {
     // The file is read once, whole: the bytes programmed are the bytes the scan checked, and a
     // read error is never taken for the end of the file. Firmware files are a few MB at most.
     std::string text;
-    switch (platform::ReadWholeFile(loader.fileName, text)) {
+    switch (platform::ReadWholeFile(loader.fileName, text, kMaxFirmwareFileBytes)) {
     case platform::ReadOutcome::Read:
         FirmwareImage = std::move(text);
         break;
     case platform::ReadOutcome::OpenFailed:
+    case platform::ReadOutcome::NotRegular:
+    case platform::ReadOutcome::TooLarge:
         Log("opening file failed!");
         break;
     case platform::ReadOutcome::ReadFailed:

@@ -193,21 +193,7 @@ void ComPort::WriteRecords(std::vector<Record> &buffer, std::size_t &used, const
     used = 0;
     if (!any)
         return;
-    bool written = false;
-    if (!append) {
-        written = SaveWhole(file, text);
-    } else {
-        QFile out(file);
-        // Unbuffered: a flush that fails keeps the rest in Qt's buffer, and the cut below would
-        // first try to flush it again and fail.
-        if (out.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-            const qint64 before = out.size();
-            written = out.write(text) == text.size();
-            // What did go in is cut off again, so the file holds whole records only.
-            if (!written)
-                out.resize(before);
-        }
-    }
+    const bool written = append ? AppendWhole(file, text.toStdString()) : SaveWhole(file, text);
     if (!written && onWriteFailed)
         onWriteFailed(file);
 }

@@ -1,8 +1,78 @@
 #include "WholeFile.h"
 
+#include <QFile>
 #include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd(fd) {}
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return fd; }
+    // Closes now, for a caller that must know whether the close kept what was written.
+    bool Close() {
+        const int closing = fd;
+        fd = -1;
+        return ::close(closing) == 0;
+    }
+
+private:
+    int fd;
+};
+
+// Something other than a regular file is at `path` (following links); nothing there is not.
+bool HoldsOtherThanAFile(const QByteArray &path) {
+    struct stat info {};
+    return ::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+bool WriteAllAt(int fd, const char *bytes, std::size_t size, off_t offset) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t count = ::pwrite(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        done += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+// Reads up to `limit` bytes; false on a read error. More than `limit` there leaves `data` at
+// limit + 1 bytes, so the caller can tell.
+bool ReadUpTo(int fd, std::string &data, std::size_t limit) {
+    char buffer[65536];
+    while (data.size() <= limit) {
+        const std::size_t wanted = std::min(sizeof buffer, limit + 1 - data.size());
+        const ssize_t count = ::read(fd, buffer, wanted);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return false;
+        if (count == 0)
+            break;
+        data.append(buffer, static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+} // namespace
 
 bool FlushWhole(QSaveFile &file) {
     if (file.isOpen() && file.error() == QFileDevice::NoError && file.flush())
@@ -22,10 +92,14 @@ bool CommitWhole(QSaveFile &file) {
 }
 
 bool SaveWhole(const QString &path, const QByteArray &data, bool directWriteFallback) {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(directWriteFallback);
-    if (!file.open(QIODevice::WriteOnly))
+    // Renaming over a device node or a link to one would put a plain file in its place.
+    if (path.isEmpty() || HoldsOtherThanAFile(QFile::encodeName(path)))
         return false;
+    QSaveFile file(path);
+    // Qt's own fallback truncates first, so a full disk would leave part of the file.
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        return directWriteFallback && QFile::exists(path) && ReplaceInPlace(path, data);
     if (file.write(data) != data.size()) {
         file.cancelWriting();
         file.commit();
@@ -34,14 +108,111 @@ bool SaveWhole(const QString &path, const QByteArray &data, bool directWriteFall
     return CommitWhole(file);
 }
 
-ReadOutcome ReadWholeFile(const std::string &path, std::string &data) {
+bool ReplaceInPlace(const QString &path, const QByteArray &data) {
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty() || HoldsOtherThanAFile(name))
+        return false;
+    Descriptor fd(::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    std::string old;
+    const auto oldSize = static_cast<std::size_t>(info.st_size);
+    if (!ReadUpTo(fd.get(), old, oldSize) || old.size() != oldSize)
+        return false;
+    const auto newSize = static_cast<off_t>(data.size());
+    // Reserving the room first means no write below can find the disk full.
+    if (newSize > info.st_size && ::posix_fallocate(fd.get(), 0, newSize) != 0) {
+        ::ftruncate(fd.get(), info.st_size);
+        return false;
+    }
+    if (!WriteAllAt(fd.get(), data.constData(), data.size(), 0) || ::ftruncate(fd.get(), newSize) != 0) {
+        WriteAllAt(fd.get(), old.data(), old.size(), 0);
+        ::ftruncate(fd.get(), info.st_size);
+        return false;
+    }
+    return fd.Close();
+}
+
+bool AppendWhole(const QString &path, std::string_view bytes, bool overwrite, const QString &protectedFile) {
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty() || HoldsOtherThanAFile(name))
+        return false;
+    Descriptor fd(
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    struct stat guarded {};
+    if (!protectedFile.isEmpty() && ::stat(QFile::encodeName(protectedFile).constData(), &guarded) == 0 &&
+        guarded.st_dev == info.st_dev && guarded.st_ino == info.st_ino)
+        return false;
+    if (overwrite && ::ftruncate(fd.get(), 0) != 0)
+        return false;
+    const off_t before = overwrite ? 0 : info.st_size;
+    std::size_t done = 0;
+    bool written = true;
+    while (written && done < bytes.size()) {
+        const ssize_t count = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        written = count > 0;
+        done += written ? static_cast<std::size_t>(count) : 0;
+    }
+    // Part of a record would be glued to the next one written once there is room again.
+    if (!written && done > 0)
+        ::ftruncate(fd.get(), before);
+    return fd.Close() && written;
+}
+
+bool MoveWhole(const QString &from, const QString &to) {
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    struct stat info {};
+    if (source.isEmpty() || target.isEmpty() || ::lstat(source.constData(), &info) != 0 ||
+        !S_ISREG(info.st_mode))
+        return false;
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    // A file system that cannot refuse a taken name on its own.
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    return ::lstat(target.constData(), &info) != 0 && errno == ENOENT &&
+           ::rename(source.constData(), target.constData()) == 0;
+}
+
+bool IsSameFile(const QString &first, const QString &second) {
+    struct stat one {};
+    struct stat other {};
+    return !first.isEmpty() && !second.isEmpty() && ::stat(QFile::encodeName(first).constData(), &one) == 0 &&
+           ::stat(QFile::encodeName(second).constData(), &other) == 0 && one.st_dev == other.st_dev &&
+           one.st_ino == other.st_ino;
+}
+
+ReadOutcome ReadWholeFile(const std::string &path, std::string &data, std::size_t maxBytes) {
     data.clear();
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
         return ReadOutcome::OpenFailed;
-    const ReadOutcome outcome = ReadWholeFile(file, data);
-    std::fclose(file);
-    return outcome;
+    if (!S_ISREG(info.st_mode))
+        return ReadOutcome::NotRegular;
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return ReadOutcome::OpenFailed;
+    // Checked again on what was opened: the name may have been pointed elsewhere in between.
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return ReadOutcome::NotRegular;
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes)
+        return ReadOutcome::TooLarge;
+    if (!ReadUpTo(fd.get(), data, maxBytes)) {
+        data.clear();
+        return ReadOutcome::ReadFailed;
+    }
+    if (data.size() > maxBytes) {
+        data.clear();
+        return ReadOutcome::TooLarge;
+    }
+    return ReadOutcome::Read;
 }
 
 ReadOutcome ReadWholeFile(std::FILE *file, std::string &data) {

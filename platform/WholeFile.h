@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 class QSaveFile;
 
@@ -19,15 +21,39 @@ bool CommitWhole(QSaveFile &file);
 // file. Returns whether everything written is in the temporary file.
 bool FlushWhole(QSaveFile &file);
 
-// Writes `data` to `path` through CommitWhole. With `directWriteFallback` a file the user may write
-// in a folder where they may not create one is written in place.
+// Writes `data` to `path` through CommitWhole. Something at `path` that is not a regular file (a
+// device, a pipe, a folder, or a link to one) is never replaced. With `directWriteFallback` a
+// file the user may write in a folder where they may not create one is written in place through
+// ReplaceInPlace.
 bool SaveWhole(const QString &path, const QByteArray &data, bool directWriteFallback = false);
 
-enum class ReadOutcome { Read, OpenFailed, ReadFailed };
+// Writes `data` over the regular file at `path` without making a new one, whole or not at all:
+// the room is reserved before the first byte changes, and the old bytes go back when a write
+// still fails.
+bool ReplaceInPlace(const QString &path, const QByteArray &data);
 
-// Reads a whole file with stdio, telling a read error from the end of the file (an ifstream or a
-// bare fread loop takes one for the other).
-ReadOutcome ReadWholeFile(const std::string &path, std::string &data);
+// Adds `bytes` to the end of the regular file at `path` (made when missing), or with `overwrite`
+// writes them over what it held, whole or not at all: what went in of a write that failed part
+// way (a full disk) is cut off again. Anything that is not a regular file is refused before it is
+// opened and again once it is (opening a device can act on it, and a pipe can hold the caller),
+// and so is the file `protectedFile` names, however it is reached.
+bool AppendWhole(const QString &path, std::string_view bytes, bool overwrite = false,
+                 const QString &protectedFile = {});
+
+// Moves the regular file `from` to the free name `to` in one step, or not at all: the rename
+// never copies, so a move to another file system fails and leaves the file where it was.
+bool MoveWhole(const QString &from, const QString &to);
+
+// Whether two names reach the same existing file (through links or other names).
+bool IsSameFile(const QString &first, const QString &second);
+
+enum class ReadOutcome { Read, OpenFailed, NotRegular, TooLarge, ReadFailed };
+
+// Reads a file a person named, once and whole. Only a regular file (or a link to one) is read:
+// a named pipe, a device, a folder is refused before it is opened, and the open never blocks.
+// A file over `maxBytes`, or one that grows past it while it is read, is refused too. Tells a read
+// error from the end of the file (an ifstream or a bare fread loop takes one for the other).
+ReadOutcome ReadWholeFile(const std::string &path, std::string &data, std::size_t maxBytes);
 // The same for an open stream, read from where it stands to its end; never OpenFailed.
 ReadOutcome ReadWholeFile(std::FILE *file, std::string &data);
 

@@ -3,53 +3,13 @@
 #include "NumberedFile.h"
 
 #include "Clock.h"
+#include "WholeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-// Writes bytes to the end of a regular file, or over it; false when any step fails. Anything
-// else (a named pipe, a device) is refused, before it is opened and again once it is: opening or
-// writing one can hold the window for as long as nobody reads it, and opening a device can
-// already act on it.
-bool WriteFile(const QString &name, bool overwrite, const std::string &bytes) {
-    if (name.isEmpty())
-        return false;
-    const QByteArray path = QFile::encodeName(name);
-    struct stat info {};
-    if (::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode))
-        return false;
-    const int fd =
-        ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool written =
-        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (!overwrite || ::ftruncate(fd, 0) == 0);
-    const off_t before = overwrite ? 0 : info.st_size;
-    std::size_t done = 0;
-    while (written && done < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        written = count > 0;
-        done += written ? static_cast<std::size_t>(count) : 0;
-    }
-    // Part of a line would be glued to the next line written once there is room again (a full
-    // disk): the file is cut back to the whole lines it held.
-    if (!written && done > 0)
-        ::ftruncate(fd, before);
-    return ::close(fd) == 0 && written;
-}
-
-} // namespace
 
 QString MessageLog::ActiveFileName() const {
     return options.promptForFilename ? promptedFileName : fileNameNoPrompt;
@@ -83,7 +43,7 @@ void MessageLog::StartRun() {
     failing = false;
     const QString name = ActiveFileName();
     if (options.overWriteFile && !name.isEmpty())
-        failing = !WriteFile(name, true, {});
+        failing = !platform::AppendWhole(name, {}, true);
 }
 
 MessageLog::Result MessageLog::LogMessage(const char *text, std::uint32_t tick) {
@@ -92,7 +52,7 @@ MessageLog::Result MessageLog::LogMessage(const char *text, std::uint32_t tick) 
     const MessageCategory category = classifier.ClassifyMessage(text);
     if (!Selected(category))
         return Result::Skipped;
-    const bool written = WriteFile(ActiveFileName(), false, FormatLogLine(text, category, tick));
+    const bool written = platform::AppendWhole(ActiveFileName(), FormatLogLine(text, category, tick));
     failing = !written;
     return written ? Result::Written : Result::Failed;
 }
@@ -132,8 +92,8 @@ MessageLog::SequenceResult MessageLog::SequenceLogFile(const QString &startDirec
     const QString candidate = FirstFreeNumberedName(startDirectory, "Pelmora%03d.log", index);
     if (candidate.isEmpty())
         return SequenceResult::NoneAvailable;
-    return QFile::rename(fileNameNoPrompt, candidate) ? SequenceResult::Renamed
-                                                      : SequenceResult::RenameFailed;
+    return platform::MoveWhole(fileNameNoPrompt, candidate) ? SequenceResult::Renamed
+                                                            : SequenceResult::RenameFailed;
 }
 
 MessageLog::EraseCheck MessageLog::CheckErase() const {

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <memory>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -77,6 +79,18 @@ bool MakeUnreadableWithSize(const std::string &path) {
         return false;
     std::filesystem::create_symlink(attribute, path);
     return true;
+}
+
+void MakeFifo(const std::string &path) {
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    ::mkfifo(path.c_str(), 0600);
+}
+
+bool MakeEndlessDevice(const std::string &path) {
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    return ::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, 5)) == 0;
 }
 
 FullDisk::FullDisk(int kilobytes) {

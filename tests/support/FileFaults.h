@@ -23,6 +23,14 @@ std::FILE *StreamThatFailsAfter(std::string bytes);
 // speed: EINVAL). False where the system has no such attribute.
 bool MakeUnreadableWithSize(const std::string &path);
 
+// Puts at `path` a named pipe nobody writes to: opening it to read waits for a writer for good.
+void MakeFifo(const std::string &path);
+
+// Puts at `path` a device node of its own that reads as endless zero bytes and swallows every
+// write, as the system's zero device does; the system's own nodes are never touched. Making a
+// node needs root: false otherwise, and the test skips.
+bool MakeEndlessDevice(const std::string &path);
+
 // A small file system of its own (a tmpfs mounted over a fresh folder), which Fill() fills to the
 // last byte and Release() frees again. Mounting needs root: where it cannot be mounted,
 // Mounted() is false, and the test skips.
