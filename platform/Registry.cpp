@@ -65,7 +65,9 @@ bool Registry::OpenKey(const QString &key, bool canCreate) {
     if (file.isEmpty())
         return false;
     const QFileInfo info(file);
-    if (info.exists() && KnownUnreadable(info)) {
+    // A pipe or a device in the file's place would hold the start for good, or never end; it is
+    // never read, nor written over.
+    if (info.exists() && (!info.isFile() || KnownUnreadable(info))) {
         readFailed = true;
         return false;
     }

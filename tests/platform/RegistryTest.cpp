@@ -1,5 +1,7 @@
 #include "Registry.h"
 
+#include "FileFaults.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -97,4 +99,11 @@ TEST(Registry, OpeningWithoutCreateFailsForMissingKey) {
     EXPECT_TRUE(reg.OpenKey(missing, true));
     EXPECT_TRUE(QFile::exists(Registry::FileForKey(missing)));
     EXPECT_FALSE(reg.OpenKey("NotAKey", true));
+
+    // A pipe in the file's place is never opened (that would wait for a writer), nor replaced.
+    QFile::remove(Registry::FileForKey(missing));
+    testsupport::MakeFifo(Registry::FileForKey(missing).toStdString());
+    EXPECT_FALSE(reg.OpenKey(missing, true));
+    EXPECT_TRUE(reg.ReadFailed());
+    EXPECT_FALSE(QFileInfo(Registry::FileForKey(missing)).isFile());
 }
