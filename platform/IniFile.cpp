@@ -113,19 +113,18 @@ IniFile::IniFile(QString name) : fileName(std::move(name)) {
 
 void IniFile::Load() {
     sections.assign(1, Section{});
-    QFile file(fileName);
-    if (!file.exists())
+    if (!QFile::exists(fileName))
         return;
-    // A file that is there but cannot be read holds settings nobody knows: it reads as empty.
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A file that is there but cannot be read holds settings nobody knows: it reads as empty. So
+    // does anything but a regular file (a pipe would hold the start, a device never end), and a
+    // file beyond any settings file's size.
+    std::string contents;
+    if (ReadWholeFile(QFile::encodeName(fileName).toStdString(), contents, kMaxFileBytes) !=
+        ReadOutcome::Read) {
         readFailed = true;
         return;
     }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        readFailed = true;
-        return;
-    }
+    const QByteArray data = QByteArray::fromStdString(contents);
     QList<QByteArray> raw = data.split('\n');
     // A file ending with a line feed leaves one empty piece behind.
     if (!raw.isEmpty() && raw.last().isEmpty())

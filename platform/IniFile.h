@@ -2,6 +2,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <cstddef>
 #include <stdexcept>
 #include <vector>
 
@@ -25,10 +26,15 @@ QString DecodeSettingsLine(const QByteArray &bytes);
 // thousands of keys (the button scripts) would otherwise rewrite and sync the file for each one.
 class IniFile {
 public:
+    // Far beyond any settings file (the simulator's 32 scripts of 100 long lines take about 2 MB);
+    // a larger file is not read.
+    static constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+
     explicit IniFile(QString fileName);
 
     const QString &FileName() const { return fileName; }
-    // True when the file is there but could not be read (no permission, an I/O error).
+    // True when something is there but could not be read (no permission, an I/O error, something
+    // that is not a regular file, a file beyond kMaxFileBytes).
     bool ReadFailed() const { return readFailed; }
 
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;

@@ -68,6 +68,7 @@ void TfPelmora::CopyLogOptions() {
     options.promptForFilename = checked("LogPromptForFilename");
     options.overWriteFile = mLogOverWriteFile->isChecked();
     messageLog->SetFileNameNoPrompt(GetLogFileNameNoPrompt());
+    messageLog->SetProtectedFile(GetIniFileName());
 }
 
 void TfPelmora::LogMessage(const char *text) {

@@ -325,15 +325,17 @@ int LineReader::Next() {
     return static_cast<unsigned char>(buffer[position++]);
 }
 
-bool LineReader::ReadLine(std::string &line) {
+bool LineReader::ReadLine(std::string &line, std::size_t maxBytes) {
     line.clear();
-    int c = Next();
+    std::size_t taken = 0;
+    const auto next = [&] { return taken++ < maxBytes ? Next() : -1; };
+    int c = next();
     while (c >= 0 && !IsPrintable(c))
-        c = Next();
+        c = next();
     while (c >= 0 && IsPrintable(c)) {
         if (line.size() < kMaxLine)
             line.push_back(static_cast<char>(c));
-        c = Next();
+        c = next();
     }
     return c >= 0 && !line.empty();
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,13 @@ std::string Row(const GraphSample &sample);
 bool Write(QIODevice &out, const SampleRing &ring, int end, int count, const DeviceIdentitySet &identities,
            std::string_view programVersion);
 
+// The most Load Data reads of a file: 4000 rows of the longest line kept take under 2.5 MB, so
+// no data file comes near it; a larger file is refused before it is read.
+constexpr std::size_t kMaxFileBytes = 64 * 1024 * 1024;
+// The header is the first line and a few hundred characters long: a file whose first line has
+// not ended within this many bytes is no data file, however long it goes on.
+constexpr std::size_t kHeaderSearchBytes = 4096;
+
 // Lines as the reader sees them: non-printable bytes before a line are skipped, the printable
 // run that follows is the line (599 characters kept, the rest dropped), and a line the file
 // ends in without a line end does not count. A read error ends the lines too, and Failed() says
@@ -40,7 +48,8 @@ class LineReader {
 public:
     static constexpr std::size_t kMaxLine = 599;
     explicit LineReader(QIODevice &in) : device(in) {}
-    bool ReadLine(std::string &line);
+    // With `maxBytes`, no line is read when none has ended within that many bytes.
+    bool ReadLine(std::string &line, std::size_t maxBytes = SIZE_MAX);
     bool Failed() const { return failed; }
 
 private:

@@ -6,8 +6,10 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "VersionInfo.h"
+#include "WholeFile.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFile>
@@ -592,16 +594,27 @@ void TfGraphicDisplay::bClickLoadData() {
         UpdateCaption();
         return;
     }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // The file is read whole before anything changes: one whose reads fail is refused, never
+    // shown in part as if it were the whole file, and a pipe or a device is never opened.
+    std::string contents;
+    switch (platform::ReadWholeFile(QFile::encodeName(name).toStdString(), contents,
+                                    GraphDataFile::kMaxFileBytes)) {
+    case platform::ReadOutcome::Read:
+        break;
+    case platform::ReadOutcome::ReadFailed:
+        platform::ShowMessageBox({"Unable to read file - " + name, "File Error"});
+        return;
+    default:
         platform::ShowMessageBox({"Unable to open file - " + name, "File Open Error"});
         return;
     }
+    QByteArray bytes = QByteArray::fromRawData(contents.data(), static_cast<qsizetype>(contents.size()));
+    QBuffer file(&bytes);
+    file.open(QIODevice::ReadOnly);
     GraphDataFile::LineReader reader(file);
     std::string header;
-    const int version = reader.ReadLine(header) ? GraphDataFile::HeaderVersion(header) : 0;
-    // The rows are read before anything changes: a file whose reads fail is refused, never shown
-    // in part as if it were the whole file.
+    const int version =
+        reader.ReadLine(header, GraphDataFile::kHeaderSearchBytes) ? GraphDataFile::HeaderVersion(header) : 0;
     DeviceIdentitySet identities{};
     std::vector<GraphSample> rows;
     if (version != 0)
@@ -609,10 +622,6 @@ void TfGraphicDisplay::bClickLoadData() {
             rows.push_back(sample);
             return rows.size() < static_cast<std::size_t>(SampleRing::kSize);
         });
-    if (reader.Failed()) {
-        platform::ShowMessageBox({"Unable to read file - " + name, "File Error"});
-        return;
-    }
     if (version == 0) {
         platform::ShowMessageBox({"File Format Error - " + name, "File Error"});
         return;

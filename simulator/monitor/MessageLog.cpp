@@ -43,7 +43,7 @@ void MessageLog::StartRun() {
     failing = false;
     const QString name = ActiveFileName();
     if (options.overWriteFile && !name.isEmpty())
-        failing = !platform::AppendWhole(name, {}, true);
+        failing = !platform::AppendWhole(name, {}, true, protectedFile);
 }
 
 MessageLog::Result MessageLog::LogMessage(const char *text, std::uint32_t tick) {
@@ -52,7 +52,8 @@ MessageLog::Result MessageLog::LogMessage(const char *text, std::uint32_t tick) 
     const MessageCategory category = classifier.ClassifyMessage(text);
     if (!Selected(category))
         return Result::Skipped;
-    const bool written = platform::AppendWhole(ActiveFileName(), FormatLogLine(text, category, tick));
+    const bool written =
+        platform::AppendWhole(ActiveFileName(), FormatLogLine(text, category, tick), false, protectedFile);
     failing = !written;
     return written ? Result::Written : Result::Failed;
 }

@@ -28,7 +28,6 @@ struct LogOptions {
 // run goes on. Also renames the log into a numbered sequence and checks it for erasing.
 class MessageLog {
 public:
-
     enum class Result { Skipped, Written, Failed };
     enum class SequenceResult { Renamed, NoneAvailable, RenameFailed };
     enum class EraseCheck { Missing, Erasable, AccessDenied };
@@ -44,6 +43,8 @@ public:
     const QString &PromptedFileName() const { return promptedFileName; }
     QString ActiveFileName() const;
     bool AnyCategorySelected() const;
+    // The program's own settings file: whatever name reaches it, the log never writes into it.
+    void SetProtectedFile(const QString &path) { protectedFile = path; }
 
     // A logging run starts afresh: with "Overwrite Existing File" the file is emptied once here,
     // and every line after appends.
@@ -69,5 +70,6 @@ private:
     LogOptions options;
     QString fileNameNoPrompt;
     QString promptedFileName;
+    QString protectedFile;
     bool failing = false;
 };

@@ -3,11 +3,9 @@
 #include "TickTimer.h"
 
 #include "Dialogs.h"
+#include "WholeFile.h"
 
 #include <algorithm>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,21 +23,13 @@ FileSender::FileSender(FileSendState &sendState, Host &sendHost, const TickTimer
 bool FileSender::Open(const std::string &path) {
     Close();
     fileName = path;
-    // Only a plain file is sent: a directory has nothing to send, and opening a pipe or a device
-    // could hold the program until something writes to it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return false;
-    }
-    file.reset(::fdopen(fd, "rb"));
-    if (!file)
-        ::close(fd);
-    return file != nullptr;
+    // A folder has nothing to send, and opening a pipe or a device could hold the program until
+    // something writes to it: those do not open. A file that is there but cannot be read whole
+    // opens, and its send fails as one whose reads fail.
+    const platform::ReadOutcome outcome = platform::ReadWholeFile(path, contents, kMaxFileBytes);
+    opened = outcome != platform::ReadOutcome::OpenFailed && outcome != platform::ReadOutcome::NotRegular;
+    readWhole = outcome == platform::ReadOutcome::Read;
+    return opened;
 }
 
 void FileSender::ReportOpenFailure(const std::string &path) {
@@ -48,20 +38,26 @@ void FileSender::ReportOpenFailure(const std::string &path) {
 }
 
 void FileSender::Close() {
-    file.reset();
+    opened = false;
+    readWhole = false;
+    contents.clear();
+    contents.shrink_to_fit();
+    position = 0;
 }
 
 bool FileSender::Start() {
-    if (!file)
+    if (!opened)
         return false;
-    // A file that cannot seek (a pipe) has no size to show; it still goes out whole.
-    size = 0;
-    if (::fseeko(file.get(), 0, SEEK_END) == 0)
-        size = std::max<std::int64_t>(0, ::ftello(file.get()));
-    std::rewind(file.get());
+    readFailed = !readWhole;
+    if (readFailed) {
+        Close();
+        ReportReadFailure(fileName);
+        return true;
+    }
+    size = static_cast<std::int64_t>(contents.size());
+    position = 0;
     sent = 0;
     pending = 0;
-    readFailed = false;
     // A delay below 0 means none: it would otherwise hold every line for good.
     lineDelayMs = std::max(0, host.SendFileLineDelayMs());
     lineStart = timer.Now();
@@ -133,15 +129,9 @@ void FileSender::Pump() {
         pending -= static_cast<std::size_t>(written);
         return;
     }
-    pending = file ? std::fread(block.data(), 1, block.size(), file.get()) : 0;
-    // A read error, or an end before the size the file had at the start (it was cut meanwhile),
-    // is no end of the file: what went out is not the file, and the send fails, naming it.
-    if (file && (std::ferror(file.get()) || (pending == 0 && sent < size))) {
-        readFailed = true;
-        Stop(); // before the box, so the panel is gone while it shows
-        ReportReadFailure(fileName);
-        return;
-    }
+    pending = std::min(block.size(), contents.size() - position);
+    std::copy_n(contents.begin() + static_cast<std::ptrdiff_t>(position), pending, block.begin());
+    position += pending;
     if (pending > 0)
         return;
     host.ShowSendFileProgress(100);
@@ -152,7 +142,7 @@ void FileSender::Stop() {
     state.active = false;
     // Only a send that went out whole is still answered; a stopped one may have stalled on a
     // device that answers nothing, and a closed port takes the replies with it.
-    const bool wholeFileOut = pending == 0 && file && std::feof(file.get()) && !readFailed;
+    const bool wholeFileOut = pending == 0 && opened && position == contents.size();
     state.owedReplies = wholeFileOut && host.IsPortOpen() ? state.outstandingLines : 0;
     state.outstandingLines = 0;
     pending = 0;

@@ -2,9 +2,8 @@
 #include "FileSendState.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 
 class TickTimer;
@@ -34,12 +33,18 @@ public:
 
     FileSender(FileSendState &state, Host &host, const TickTimer &timer);
 
-    // Closes a file still open, then opens path for reading as bytes; the path becomes the
-    // send-file name whether or not it opens. Only a plain file opens.
+    // A file sent to a device goes over a serial line: 16 MiB take nearly half an hour at
+    // 115200 baud, far beyond any image or script file. A larger one is not sent.
+    static constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+
+    // Closes a file still open, then opens path and reads it whole: what a send puts out is the
+    // file as it was when the send began, whatever is written over it meanwhile. The path becomes
+    // the send-file name whether or not it opens. Only a regular file (or a link to one) opens.
     bool Open(const std::string &path);
     void Close();
-    bool IsOpen() const { return file != nullptr; }
-    // Starts sending the open file from its beginning; false when none is open.
+    bool IsOpen() const { return opened; }
+    // Starts sending the open file from its beginning; false when none is open. A file that
+    // opened but could not be read whole is not sent: the box says so, and ReadFailed() tells.
     bool Start();
     // One step of a running send.
     void Pump();
@@ -63,14 +68,13 @@ public:
     static int Percent(std::int64_t sent, std::int64_t size);
 
 private:
-    struct CloseFile {
-        void operator()(std::FILE *f) const { std::fclose(f); }
-    };
-
     FileSendState &state;
     Host &host;
     const TickTimer &timer;
-    std::unique_ptr<std::FILE, CloseFile> file;
+    bool opened = false;
+    bool readWhole = false;
+    std::string contents;
+    std::size_t position = 0; // of the next byte of contents to go into the block
     std::string fileName;
     std::int64_t size = 0;
     std::int64_t sent = 0;

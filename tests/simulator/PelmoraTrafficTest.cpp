@@ -229,6 +229,23 @@ TEST_F(Traffic, ALogThatCannotBeWrittenSaysSoAndRecovers) {
     EXPECT_EQ(FileContents("logs/run.log"), "second\r\n");
 }
 
+TEST_F(Traffic, TheLogNeverWritesIntoTheSettingsFile) {
+    Open(DeviceStandIn::Kind::Receiver, "LogOverWriteFile=1\nLogFileNameNoPrompt=Pelmora.ini\n");
+    const QByteArray settings = start.ReadIni();
+    Button("bLogMessages")->click();
+    Deliver({"first"}, 1);
+    EXPECT_EQ(Label("lLogMessagesStatus"), "Cannot write Pelmora.ini");
+    // Picked in the prompt, under another name for it, the same.
+    Button("bLogMessages")->click();
+    window->mLogPromptForFilenameClick();
+    platform::SetFileDialogHandler(
+        [](const platform::FileDialogRequest &) { return QString("./Pelmora.ini"); });
+    Button("bLogMessages")->click();
+    Deliver({"second"}, 2);
+    EXPECT_EQ(Label("lLogMessagesStatus"), "Cannot write Pelmora.ini");
+    EXPECT_EQ(start.ReadIni(), settings);
+}
+
 TEST_F(Traffic, OnlyARegularFileIsALogAndViewingSaysWhenNothingOpensIt) {
     // A named pipe, even one that something reads, is refused as a file that cannot be written.
     const QByteArray name = QByteArray(150, 'p') + ".log";

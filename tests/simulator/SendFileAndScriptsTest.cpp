@@ -298,6 +298,16 @@ TEST_F(SendAndScripts, RepliesOwedToAScriptsFileWhenItsSendEndsAnswerNoWait) {
             << script;
     }
     EXPECT_TRUE(device.WaitForLine("AGAIN", 2000));
+    // A script that begins with a wait, after one whose file was left unanswered.
+    DefineButton(0, "Send", "~f lines.txt");
+    Button("bButton1")->click();
+    ASSERT_TRUE(PollUntil(*window, [&] { return !window->ScriptState().running; }));
+    DefineButton(0, "Send", "~waitfor OK\nLAST");
+    Button("bButton1")->click();
+    device.SendLine("OK");
+    EXPECT_TRUE(PollUntil(
+        *window, [&] { return !window->ScriptState().running; }, 3000));
+    EXPECT_TRUE(device.WaitForLine("LAST", 2000));
 }
 
 TEST_F(SendAndScripts, OnlyTheButtonsOfAShownGroupRunOrEdit) {

@@ -1,6 +1,5 @@
-#include "VersionInfo.h"
-#include "AcquireSequence.h"
 #include "TfPelmora.h"
+#include "AcquireSequence.h"
 #include "SerialPort.h"
 #include "TfCogDisplay.h"
 #include "TfGpsSimulator.h"
@@ -12,11 +11,12 @@
 
 #include "Clock.h"
 #include "DeviceStandIn.h"
-#include "KeyReleaseHold.h"
-#include "PseudoTerminal.h"
-#include "PelmoraTestSupport.h"
 #include "Dialogs.h"
+#include "FileFaults.h"
 #include "GraphDataFile.h"
+#include "KeyReleaseHold.h"
+#include "PelmoraTestSupport.h"
+#include "PseudoTerminal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -655,11 +655,16 @@ TEST(TfPelmoraSettings, AnUnreadableIniIsNeverWrittenOver) {
     const QByteArray content = "[UserButtons]\nButtonGroup=2\nButton1Line1=$PQVZK,6\n";
     // A file without read permission, which the superuser reads all the same; a folder in the
     // file's place, which nobody reads as one and nobody can replace; and a socket, which nobody
-    // reads either but which a new file would replace, for the superuser too.
-    enum class Unreadable { Permission, Folder, Socket };
+    // reads either but which a new file would replace, for the superuser too. A named pipe would
+    // hold the start, and a link to a device that reads without end would never end it.
+    enum class Unreadable { Permission, Folder, Socket, Fifo, Device };
     QTemporaryDir base;
-    for (const Unreadable kind : {Unreadable::Permission, Unreadable::Folder, Unreadable::Socket}) {
+    for (const Unreadable kind : {Unreadable::Permission, Unreadable::Folder, Unreadable::Socket,
+                                  Unreadable::Fifo, Unreadable::Device}) {
         if (kind == Unreadable::Permission && ::geteuid() == 0)
+            continue;
+        if (kind == Unreadable::Device &&
+            !testsupport::MakeEndlessDevice(base.filePath("zero").toStdString()))
             continue;
         // A deep start folder, whose path is longer than a socket's address holds.
         StartDirectory start(base.path() + "/" + QString(110, 'd') + QString::number(int(kind)));
@@ -675,6 +680,10 @@ TEST(TfPelmoraSettings, AnUnreadableIniIsNeverWrittenOver) {
             const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
             ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
             ::close(socket); // the socket stays in the folder
+        } else if (kind == Unreadable::Fifo) {
+            testsupport::MakeFifo(path.toStdString());
+        } else if (kind == Unreadable::Device) {
+            QFile::link(base.filePath("zero"), start.IniPath());
         } else {
             start.WriteIni(content);
             QFile::setPermissions(start.IniPath(), QFileDevice::WriteOwner);
@@ -696,6 +705,10 @@ TEST(TfPelmoraSettings, AnUnreadableIniIsNeverWrittenOver) {
             EXPECT_TRUE(S_ISDIR(status.st_mode));
         } else if (kind == Unreadable::Socket) {
             EXPECT_TRUE(S_ISSOCK(status.st_mode));
+        } else if (kind == Unreadable::Fifo) {
+            EXPECT_TRUE(S_ISFIFO(status.st_mode));
+        } else if (kind == Unreadable::Device) {
+            EXPECT_TRUE(S_ISCHR(status.st_mode));
         } else {
             QFile::setPermissions(start.IniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
             EXPECT_EQ(start.ReadIni(), content);

@@ -240,6 +240,12 @@ TEST(GraphDataFile, LinesAndFields) {
     // without its end does not count.
     EXPECT_EQ(Lines(QByteArray::fromStdString("\r\n\t\x01one\r\r\n\ntwo three\n" + longLine + "\nlast")),
               (std::vector<std::string>{"one", "two three", longLine.substr(0, 599)}));
+    // Within a bound, a line that has not ended there is no line.
+    QBuffer unended;
+    unended.setData(QByteArray(kHeaderSearchBytes, 'x') + "\r\n");
+    unended.open(QIODevice::ReadOnly);
+    std::string line;
+    EXPECT_FALSE(LineReader(unended).ReadLine(line, kHeaderSearchBytes));
 
     GraphSample s{};
     ParseRow(4, SplitFields("abcdefghijkl,t,0,Mx,+12abc,-7,,x"), s);

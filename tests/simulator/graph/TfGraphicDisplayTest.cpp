@@ -491,7 +491,7 @@ TEST_F(Graph, LoadDataWhileHolding) {
 TEST_F(Graph, LoadDataRefusesWhatItCannotRead) {
     graph.show();
     graph.bClickHold();
-    Sample();
+    Store(3, 7);
     const auto load = [&](const QString &name, const QByteArray &content) {
         chosenFile = dir.filePath(name);
         QFile f(chosenFile);
@@ -515,10 +515,23 @@ TEST_F(Graph, LoadDataRefusesWhatItCannotRead) {
     testsupport::MakeUnreadable(chosenFile.toStdString());
     graph.bClickLoadData();
     EXPECT_EQ(messages.back(), "Unable to read file - " + chosenFile + " | File Error");
+    // Nothing but a regular file is read: a pipe would hold the window, a device never end.
+    chosenFile = dir.filePath("fifo.txt");
+    testsupport::MakeFifo(chosenFile.toStdString());
+    graph.bClickLoadData();
+    EXPECT_EQ(messages.back(), "Unable to open file - " + chosenFile + " | File Open Error");
+    chosenFile = dir.filePath("zero.txt");
+    if (testsupport::MakeEndlessDevice(chosenFile.toStdString())) {
+        graph.bClickLoadData();
+        EXPECT_EQ(messages.back(), "Unable to open file - " + chosenFile + " | File Open Error");
+    }
     EXPECT_FALSE(graph.IsLoaded());
+    EXPECT_EQ(graph.Ring().Count(), 3); // the rows shown stay
+    EXPECT_EQ(graph.Ring().At(2).latUMin, 9);
 
+    const std::size_t refused = messages.size();
     load("v3.txt", QByteArray::fromStdString(GraphDataFile::Header(3) + "\r\n"));
-    EXPECT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages.size(), refused);
     EXPECT_TRUE(graph.IsLoaded());
 }
 

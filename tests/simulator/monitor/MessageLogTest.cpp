@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <climits>
 #include <gtest/gtest.h>
@@ -123,6 +124,11 @@ TEST(MessageLog, SequenceTakesTheFirstFreeNumber) {
     EXPECT_EQ(index, 10);
     EXPECT_EQ(FileContents(dir.filePath("Pelmora009.log")), "log");
     EXPECT_FALSE(QFile::exists(dir.filePath("Pelmora.log")));
+    // Only a regular file is a log to sequence: a folder in its place stays where it is.
+    QDir(dir.path()).mkdir("folder.log");
+    log.SetFileNameNoPrompt(dir.filePath("folder.log"));
+    EXPECT_EQ(log.SequenceLogFile(dir.path(), index), MessageLog::SequenceResult::RenameFailed);
+    EXPECT_TRUE(QFileInfo(dir.filePath("folder.log")).isDir());
 
     QTemporaryDir full;
     for (int i = 1; i <= kNumberedFileTries; ++i)

@@ -368,23 +368,35 @@ TEST_F(Script, FileCommands) {
 }
 
 TEST_F(Script, AFileThatIsNotSentWholeEndsTheScript) {
-    // Its reads fail, or it is cut to half, while it goes out (beyond what stdio has buffered).
+    // Written over at its own size, or cut to half, while it goes out: what goes out is the file
+    // as it was when its send started, and the script goes on.
     for (const bool cut : {false, true}) {
         const std::string path = WriteFile("Image.hex", std::string(10000, 'h'));
         Run({"~f Image.hex", "AFTER"});
         PollFor(40);
         ASSERT_TRUE(sender.IsSending());
+        QFile rebuilt(QString::fromStdString(path));
+        ASSERT_TRUE(rebuilt.open(QIODevice::ReadWrite)); // in place, not emptied first
         if (cut)
-            ASSERT_EQ(::truncate(path.c_str(), 5000), 0);
+            rebuilt.resize(5000);
         else
-            testsupport::FailReadsOfOpenFile(path);
+            rebuilt.write(std::string(10000, 'n').c_str());
+        rebuilt.close();
         PollToEnd();
-        EXPECT_TRUE(window.sent.empty()) << cut;
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text.toStdString(), "Cannot read file " + path + " - it was not sent whole");
-        EXPECT_EQ(boxes[0].caption, "File Read Error");
-        boxes.clear();
+        EXPECT_EQ(window.written, std::string(10000, 'h')) << cut;
+        EXPECT_EQ(window.sent, std::vector<std::string>{"AFTER"}) << cut;
+        window.written.clear();
+        window.sent.clear();
     }
+    // Its reads fail: nothing goes out, and the script ends.
+    const std::string path = dir.filePath("Unreadable.hex").toStdString();
+    testsupport::MakeUnreadable(path);
+    Run({"~f Unreadable.hex", "AFTER"});
+    PollToEnd();
+    EXPECT_TRUE(window.sent.empty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.toStdString(), "Cannot read file " + path + " - it was not sent whole");
+    EXPECT_EQ(boxes[0].caption, "File Read Error");
 }
 
 TEST(MakeStartDirPath, BareNamesGoToTheStartDirectory) {

@@ -2,6 +2,8 @@
 #include "TickTimer.h"
 
 #include "Clock.h"
+#include "Dialogs.h"
+#include "FileFaults.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -186,6 +188,24 @@ TEST_F(Pump, OnlyAPlainFileOpens) {
         EXPECT_EQ(sender.FileName(), c.path);
     }
     ::close(writer);
+}
+
+TEST_F(Pump, AFileThatCannotBeReadWholeIsNotSent) {
+    const std::string path = dir.filePath("unreadable.hex").toStdString();
+    testsupport::MakeUnreadable(path);
+    std::vector<QString> boxes;
+    platform::SetMessageHandler([&](const platform::MessageRequest &request) {
+        boxes.push_back(request.text + " | " + request.caption);
+        return platform::MessageResult::Ok;
+    });
+    ASSERT_TRUE(sender.Open(path)); // it is there; only its reads fail
+    sender.Start();
+    PollToEnd();
+    platform::SetMessageHandler({});
+    EXPECT_TRUE(sender.ReadFailed());
+    EXPECT_TRUE(host.writes.empty());
+    EXPECT_EQ(boxes, std::vector<QString>{QString::fromStdString(
+                         "Cannot read file " + path + " - it was not sent whole | File Read Error")});
 }
 
 TEST(FileSenderPercent, StaysWithinZeroToHundredForAnySize) {
