@@ -22,13 +22,17 @@
 #include "VersionInfo.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,6 +72,21 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, QRect 
     return label;
 }
 
+// The folder the program was started from, by a name that reaches it: its whole name when that
+// reads back as the same bytes, else "." (a name that is not UTF-8, or a folder removed since),
+// which reaches it as long as the program runs, since nothing here changes the current folder.
+// Never "/" or any other folder in its place.
+QString StartFolder() {
+    const std::unique_ptr<char, decltype(&std::free)> current(::getcwd(nullptr, 0), &std::free);
+    if (current) {
+        const QByteArray bytes(current.get());
+        const QString name = QFile::decodeName(bytes);
+        if (QFile::encodeName(name) == bytes)
+            return name;
+    }
+    return QStringLiteral(".");
+}
+
 QAction *MakeItem(QMenu *menu, const char *name, const QString &caption, bool checkable = true) {
     QAction *action = menu->addAction(caption);
     action->setObjectName(name);
@@ -87,7 +106,7 @@ TfPelmora::TfPelmora(QWidget *parent) : QMainWindow(parent) {
     graphSample = GraphSample{};
 
     // 2. Settings and files live in the directory the program was started from, however long.
-    startDirectory = QDir::currentPath();
+    startDirectory = StartFolder();
 
     // 3. The designed layout, so the terminal layout can be left again.
     for (QWidget *w : std::initializer_list<QWidget *>{

@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -715,6 +716,28 @@ TEST(TfPelmoraSettings, LongStartDirectoryIsUsedWhole) {
         EXPECT_EQ(window.GetStartDirectory(), deep);
     }
     EXPECT_TRUE(QFile::exists(deep + "/" + QFileInfo(start.IniPath()).fileName()));
+}
+
+TEST(TfPelmoraSettings, AStartFolderWhoseNameIsNotUtf8KeepsItsSettings) {
+    StartDirectory start;
+    const QByteArray folder = QFile::encodeName(QDir::currentPath()) + "/T\xE9"
+                                                                       "cnico";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    ASSERT_EQ(::chdir(folder.constData()), 0);
+    const std::string ini = folder.toStdString() + "/Pelmora.ini";
+    std::FILE *file = std::fopen(ini.c_str(), "w");
+    std::fputs("[UserButtons]\nButtonGroup=2\n", file);
+    std::fclose(file);
+    {
+        TfPelmora window;
+        EXPECT_EQ(window.GetButtonGroup(), 2);
+    }
+    struct stat status {};
+    EXPECT_EQ(::stat(ini.c_str(), &status), 0);
+    EXPECT_GT(status.st_size, 100); // saved at exit
+    // Qt cannot name the folder to remove it.
+    ::unlink(ini.c_str());
+    ::rmdir(folder.constData());
 }
 
 TEST(TfPelmoraSettings, WindowPositionsComeFromTheWindows) {
