@@ -581,7 +581,7 @@ void TfPelmora::ReadSettings() {
     // 11. Send-line history.
     ini.SetSection(kSectionDropDown);
     for (int i = 1; i <= kHistoryLines; ++i) {
-        const QString line = ini.ReadString(QString::asprintf("Line%02d", i), QString());
+        const QString line = FirstLine(ini.ReadString(QString::asprintf("Line%02d", i), QString()));
         if (!line.isEmpty() && cbSendData->findText(line, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
             cbSendData->addItem(line);
     }

@@ -112,8 +112,10 @@ void TfPelmora::bClickSendFile() {
         return;
     }
     ini.SetSection(kSectionFileSpecs);
-    ini.WriteString("SendFilePath", chosen.left(chosen.lastIndexOf('/') + 1));
-    ini.WriteString("SendFileFileName", chosen);
+    // The folder is kept only with the name: a name holding a line break is not kept (the file
+    // refuses it), and both keys then still name the file chosen before.
+    if (ini.WriteString("SendFileFileName", chosen))
+        ini.WriteString("SendFilePath", chosen.left(chosen.lastIndexOf('/') + 1));
     ini.WriteInteger("SendFileFilterIndex", closed.filterIndex);
     ini.UpdateFile();
     fileSender->Start();

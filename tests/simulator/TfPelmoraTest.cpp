@@ -395,6 +395,15 @@ TEST_F(Connected, SendLineHistoryAndChecksum) {
     EXPECT_EQ(line->count(), 20);
     EXPECT_EQ(line->itemText(0), "L5");
     EXPECT_EQ(line->findText("L5"), 0);
+
+    // Of pasted lines only the first goes out and is kept; the monitor and the log show what
+    // went out, up to a character the wire does not carry.
+    line->setEditText("L21\n[UserButtons]\nButtonGroup=3");
+    window->bClickSendData();
+    EXPECT_EQ(line->itemText(0), "L21");
+    line->setEditText(QString::fromUtf8("SE\u00d1OR"));
+    window->bClickSendData();
+    EXPECT_EQ(window->sent.back(), "SE");
 }
 
 TEST(TfPelmoraQueries, PeriodicQueryOnlyWhileTheGraphIsShownAndIdle) {
