@@ -323,12 +323,17 @@ void TfPelmora::bClickComOpenClose() {
     } else {
         const std::int32_t baud = GetMenuBaudRate();
         const std::uint8_t port = SerialPort::NextPortNumber(static_cast<std::uint8_t>(GetComMenuIndex()));
+        // Without a word the caption would only say "not connected", with no hint why.
+        const QString device = QString::fromStdString(SerialPort::PortName(port));
         if (!serialPort->OpenPort(port, baud) && serialPort->GetLastError() == EACCES) {
-            // Without this the caption would only say "not connected", with no hint why.
             platform::ShowMessage(QString("Permission denied opening %1. Add your user to the dialout group "
                                           "(sudo usermod -aG dialout $USER) and log in again.")
-                                      .arg(QString::fromStdString(SerialPort::PortName(port))),
+                                      .arg(device),
                                   "Pelmora");
+        } else if (!serialPort->IsOpen() &&
+                   (serialPort->GetLastError() == ENOTTY || serialPort->GetLastError() == EISDIR)) {
+            // A COM number pointed at a file, a folder or a device that is no terminal.
+            platform::ShowMessage(QString("Cannot open %1: it is not a serial port.").arg(device), "Pelmora");
         }
         ClearLcd();
         SetContrast(110);

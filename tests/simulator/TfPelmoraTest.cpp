@@ -456,10 +456,17 @@ TEST(TfPelmoraConnect, APortThatCannotBeConfiguredIsNotConnected) {
     StartDirectory start;
     ScopedComMapping map(1, "/dev/null");
     TfPelmora window;
+    std::vector<QString> messages;
+    platform::SetMessageHandler([&](const platform::MessageRequest &r) {
+        messages.push_back(r.text);
+        return platform::MessageResult::Ok;
+    });
     window.bClickComOpenClose();
+    platform::SetMessageHandler({});
     EXPECT_FALSE(window.IsPortOpen());
     EXPECT_EQ(window.findChild<QPushButton *>("bComOpenClose")->text(), "Connect");
     EXPECT_TRUE(window.windowTitle().endsWith("COM1 at 38400 BAUD is not connected"));
+    EXPECT_EQ(messages, std::vector<QString>{"Cannot open /dev/null: it is not a serial port."});
 }
 
 TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {
