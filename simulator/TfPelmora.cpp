@@ -48,7 +48,6 @@ constexpr const char *kSectionConfiguration = "Configuration";
 constexpr const char *kSectionDropDown = "MessageDropDownLines";
 constexpr const char *kSectionUserButtons = "UserButtons";
 constexpr int kScriptLinesPerButton = 100;
-constexpr int kScriptLineLength = 599;
 
 QFrame *MakePanel(QWidget *parent, const char *name, QRect rect) {
     auto *panel = new QFrame(parent);
@@ -521,7 +520,7 @@ void TfPelmora::ReadSettings() {
     defineButtonPos = readPos("DefineButtonWindowLeft", "DefineButtonWindowTop");
     msgMonColorsPos = readPos("MsgMonColorsWindowLeft", "MsgMonColorsWindowTop");
     sendFilePopupPos = readPos("SendFilePopupLeft", "SendFilePopupTop");
-    sendFileLineDelayMs = ini.ReadInteger("SendFileLineDelayMs", 0);
+    sendFileLineDelayMs = ini.ReadInteger("SendFileLineDelayMs", 0, 0, INT_MAX);
     ini.ReadBool("SendFileLineRepsonseSemaphore", false);
     sendFileLineResponse = true; // the response window is always used, whatever the file says
     auto readRect = [&](const char *left, const char *top, const char *width, const char *height) {
@@ -544,9 +543,10 @@ void TfPelmora::ReadSettings() {
     gpsSimulatorPos = readPos("GpsSimulatorLeft", "GpsSimulatorTop");
     linearGrid = ini.ReadBool("LinearGrid", true);
     logGrid = ini.ReadBool("LogGrid", true);
-    bmpSaveFileIndex = ini.ReadInteger("BmpSaveFileIndex", 1);
-    dataSaveFileIndex = ini.ReadInteger("DataSaveFileIndex", 1);
-    logSequenceFileIndex = ini.ReadInteger("LogSequenceFileIndex", 1);
+    // Files are numbered from 1.
+    bmpSaveFileIndex = ini.ReadInteger("BmpSaveFileIndex", 1, 1, INT_MAX);
+    dataSaveFileIndex = ini.ReadInteger("DataSaveFileIndex", 1, 1, INT_MAX);
+    logSequenceFileIndex = ini.ReadInteger("LogSequenceFileIndex", 1, 1, INT_MAX);
     logFileNameNoPrompt = ini.ReadString("LogFileNameNoPrompt", ".\\Pelmora.log");
     for (const OptionItem &item : logOptions)
         item.action->setChecked(ini.ReadBool(item.key, item.defaultValue));
@@ -602,9 +602,11 @@ void TfPelmora::ReadSettings() {
         QStringList &lines = buttonScriptLines[n - 1];
         lines.clear();
         for (int m = 1; m <= kScriptLinesPerButton; ++m) {
+            // Kept as written, however long: a running script uses the first characters only
+            // (ButtonScriptInterpreter), and the file gets the whole line back at exit.
             const QString line = ini.ReadString(QString("Button%1Line%2").arg(n).arg(m), QString());
             if (!line.isEmpty())
-                lines.append(line.left(kScriptLineLength));
+                lines.append(line);
         }
     }
 }

@@ -210,6 +210,13 @@ TEST_F(SendAndScripts, ALineDelayedFileWaitsForTheDevicesOkReplies) {
     EXPECT_EQ(window->GetSendFileLineDelayMs(), 5);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "'5 ms' is not a valid integer value");
+    answerDialog = [](QDialog &dialog) {
+        dialog.findChild<QLineEdit *>("ebMsDelayBetweenLines")->setText("-5");
+        dialog.findChild<QPushButton *>("bOk")->click();
+    };
+    window->bClickSendFilePopup();
+    EXPECT_EQ(window->GetSendFileLineDelayMs(), 5);
+    EXPECT_EQ(boxes.size(), 2u);
 }
 
 TEST_F(SendAndScripts, AButtonScriptTalksToTheBootLoaderAndSendsItsImage) {

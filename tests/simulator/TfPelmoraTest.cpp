@@ -600,6 +600,8 @@ TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
                    "RfpType=xyz\n"
                    "msgmonoutgoingmessages=0\n"
                    "LogDate=0\n"
+                   "DataSaveFileIndex=-2\n"
+                   "SendFileLineDelayMs=-5\n"
                    "[MessageDropDownLines]\n"
                    "Line01=$PQVZQ,RID\n"
                    "Line02=\n"
@@ -609,7 +611,9 @@ TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
                    "ButtonGroup=7\n"
                    "Button3Caption=Boot, \"fast\"\n"
                    "Button3Line1=~d 100\n"
-                   "Button3Line5=$PQVZK,6*2D\n");
+                   "Button3Line5=$PQVZK,6*2D\n"
+                   "Button3Line6=" +
+                   QByteArray(629, 'x') + "\n");
     {
         TfPelmora window;
         EXPECT_TRUE(Item(window, "COM181")->isChecked());
@@ -620,7 +624,8 @@ TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
         EXPECT_TRUE(Item(window, "mHideButtons")->isChecked());
         EXPECT_EQ(window.GetButtonGroup(), 0);
         EXPECT_EQ(window.ButtonScriptCaption(2), "Boot, \"fast\"");
-        EXPECT_EQ(window.ButtonScriptLines(2), (QStringList{"~d 100", "$PQVZK,6*2D"}));
+        EXPECT_EQ(window.ButtonScriptLines(2), (QStringList{"~d 100", "$PQVZK,6*2D", QString(629, 'x')}));
+        EXPECT_EQ(window.GetSendFileLineDelayMs(), 0);
         auto *line = window.findChild<QComboBox *>("cbSendData");
         EXPECT_EQ(line->count(), 2);
     }
@@ -631,7 +636,9 @@ TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
     EXPECT_TRUE(ini.contains("ButtonGroup=0\n"));
     EXPECT_TRUE(ini.contains("Button3Line1=~d 100\n"));
     EXPECT_TRUE(ini.contains("Button3Line2=$PQVZK,6*2D\n"));
+    EXPECT_TRUE(ini.contains("Button3Line3=" + QByteArray(629, 'x') + "\n")); // kept whole
     EXPECT_FALSE(ini.contains("Button3Line5"));
+    EXPECT_TRUE(ini.contains("DataSaveFileIndex=1\n"));
     EXPECT_TRUE(ini.contains("Line01=$PQVZQ,RID\nLine02=hello\n"));
     EXPECT_FALSE(ini.contains("Line03"));
     EXPECT_EQ(QString::fromLatin1(ini).count("msgmonoutgoingmessages", Qt::CaseInsensitive), 1);
