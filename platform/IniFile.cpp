@@ -195,18 +195,27 @@ int IniFile::ReadInteger(const QString &section, const QString &key, int default
     return ok ? value : defaultValue;
 }
 
+int IniFile::ReadInteger(const QString &section, const QString &key, int defaultValue, int min,
+                         int max) const {
+    const int value = ReadInteger(section, key, defaultValue);
+    return value < min || value > max ? defaultValue : value;
+}
+
 bool IniFile::ReadBool(const QString &section, const QString &key, bool defaultValue) const {
     return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void IniFile::WriteString(const QString &section, const QString &key, const QString &value) {
+bool IniFile::WriteString(const QString &section, const QString &key, const QString &value) {
+    const auto splitsLine = [](const QString &text) { return text.contains('\r') || text.contains('\n'); };
+    if (splitsLine(section) || splitsLine(key) || splitsLine(value))
+        return false;
     const QString line = key + '=' + value;
     const QString folded = key.toCaseFolded();
     if (Section *at = FindSection(section)) {
         const auto it = at->keys.constFind(folded);
         if (it != at->keys.constEnd()) {
             if (at->lines[*it].text == line)
-                return;                 // unchanged: nothing to write back
+                return true;            // unchanged: nothing to write back
             at->lines[*it].text = line; // in the code page it came in, where it can
         } else {
             // Only blank lines follow the last non-blank one, so no indexed line moves.
@@ -225,6 +234,7 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         sectionIndex.insert(section.toCaseFolded(), sections.size() - 1);
     }
     modified = true;
+    return true;
 }
 
 void IniFile::WriteInteger(const QString &section, const QString &key, int value) {

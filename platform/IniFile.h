@@ -39,9 +39,15 @@ public:
 
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
     int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
+    // As above, and a number outside [min, max] reads as the default too, so a value typed by
+    // hand is held to its setting's range where it comes in.
+    int ReadInteger(const QString &section, const QString &key, int defaultValue, int min, int max) const;
     bool ReadBool(const QString &section, const QString &key, bool defaultValue) const;
 
-    void WriteString(const QString &section, const QString &key, const QString &value);
+    // False, with nothing written and the key as it was, when the section, the key or the value
+    // holds a line break: the rest would stand in the file as lines of their own (a section,
+    // other keys) and come back as settings.
+    bool WriteString(const QString &section, const QString &key, const QString &value);
     void WriteInteger(const QString &section, const QString &key, int value);
     void WriteBool(const QString &section, const QString &key, bool value);
     void DeleteKey(const QString &section, const QString &key);

@@ -22,6 +22,10 @@ int IniSettings::ReadInteger(const QString &key, int defaultValue) const {
     return iniFile.ReadInteger(section, key, defaultValue);
 }
 
+int IniSettings::ReadInteger(const QString &key, int defaultValue, int min, int max) const {
+    return iniFile.ReadInteger(section, key, defaultValue, min, max);
+}
+
 QString IniSettings::ReadString(const QString &key, const QString &defaultValue) const {
     return iniFile.ReadString(section, key, defaultValue);
 }
@@ -46,7 +50,8 @@ bool IniSettings::WriteInteger(const QString &key, int value) {
 }
 
 bool IniSettings::WriteString(const QString &key, const QString &value) {
-    return Guarded([&] { iniFile.WriteString(section, key, value); });
+    bool written = false;
+    return Guarded([&] { written = iniFile.WriteString(section, key, value); }) && written;
 }
 
 bool IniSettings::DeleteKey(const QString &key) {

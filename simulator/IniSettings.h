@@ -15,11 +15,15 @@ public:
 
     bool ReadBool(const QString &key, bool defaultValue) const;
     int ReadInteger(const QString &key, int defaultValue) const;
+    // A number outside [min, max] reads as the default.
+    int ReadInteger(const QString &key, int defaultValue, int min, int max) const;
     QString ReadString(const QString &key, const QString &defaultValue) const;
 
     // Each returns whether the file is still writable afterwards.
     bool WriteBool(const QString &key, bool value);
     bool WriteInteger(const QString &key, int value);
+    // Also false for a value holding a line break, which is never written (the key keeps what it
+    // had); the file stays writable for the other keys.
     bool WriteString(const QString &key, const QString &value);
     bool DeleteKey(const QString &key);
     // Writes what changed to the file, guarded as the writes are: reads and writes work in

@@ -22,13 +22,17 @@
 #include "VersionInfo.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,7 +48,6 @@ constexpr const char *kSectionConfiguration = "Configuration";
 constexpr const char *kSectionDropDown = "MessageDropDownLines";
 constexpr const char *kSectionUserButtons = "UserButtons";
 constexpr int kScriptLinesPerButton = 100;
-constexpr int kScriptLineLength = 599;
 
 QFrame *MakePanel(QWidget *parent, const char *name, QRect rect) {
     auto *panel = new QFrame(parent);
@@ -68,6 +71,21 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, QRect 
     return label;
 }
 
+// The folder the program was started from, by a name that reaches it: its whole name when that
+// reads back as the same bytes, else "." (a name that is not UTF-8, or a folder removed since),
+// which reaches it as long as the program runs, since nothing here changes the current folder.
+// Never "/" or any other folder in its place.
+QString StartFolder() {
+    const std::unique_ptr<char, decltype(&std::free)> current(::getcwd(nullptr, 0), &std::free);
+    if (current) {
+        const QByteArray bytes(current.get());
+        const QString name = QFile::decodeName(bytes);
+        if (QFile::encodeName(name) == bytes)
+            return name;
+    }
+    return QStringLiteral(".");
+}
+
 QAction *MakeItem(QMenu *menu, const char *name, const QString &caption, bool checkable = true) {
     QAction *action = menu->addAction(caption);
     action->setObjectName(name);
@@ -87,7 +105,7 @@ TfPelmora::TfPelmora(QWidget *parent) : QMainWindow(parent) {
     graphSample = GraphSample{};
 
     // 2. Settings and files live in the directory the program was started from, however long.
-    startDirectory = QDir::currentPath();
+    startDirectory = StartFolder();
 
     // 3. The designed layout, so the terminal layout can be left again.
     for (QWidget *w : std::initializer_list<QWidget *>{
@@ -502,7 +520,7 @@ void TfPelmora::ReadSettings() {
     defineButtonPos = readPos("DefineButtonWindowLeft", "DefineButtonWindowTop");
     msgMonColorsPos = readPos("MsgMonColorsWindowLeft", "MsgMonColorsWindowTop");
     sendFilePopupPos = readPos("SendFilePopupLeft", "SendFilePopupTop");
-    sendFileLineDelayMs = ini.ReadInteger("SendFileLineDelayMs", 0);
+    sendFileLineDelayMs = ini.ReadInteger("SendFileLineDelayMs", 0, 0, INT_MAX);
     ini.ReadBool("SendFileLineRepsonseSemaphore", false);
     sendFileLineResponse = true; // the response window is always used, whatever the file says
     auto readRect = [&](const char *left, const char *top, const char *width, const char *height) {
@@ -525,9 +543,10 @@ void TfPelmora::ReadSettings() {
     gpsSimulatorPos = readPos("GpsSimulatorLeft", "GpsSimulatorTop");
     linearGrid = ini.ReadBool("LinearGrid", true);
     logGrid = ini.ReadBool("LogGrid", true);
-    bmpSaveFileIndex = ini.ReadInteger("BmpSaveFileIndex", 1);
-    dataSaveFileIndex = ini.ReadInteger("DataSaveFileIndex", 1);
-    logSequenceFileIndex = ini.ReadInteger("LogSequenceFileIndex", 1);
+    // Files are numbered from 1.
+    bmpSaveFileIndex = ini.ReadInteger("BmpSaveFileIndex", 1, 1, INT_MAX);
+    dataSaveFileIndex = ini.ReadInteger("DataSaveFileIndex", 1, 1, INT_MAX);
+    logSequenceFileIndex = ini.ReadInteger("LogSequenceFileIndex", 1, 1, INT_MAX);
     logFileNameNoPrompt = ini.ReadString("LogFileNameNoPrompt", ".\\Pelmora.log");
     for (const OptionItem &item : logOptions)
         item.action->setChecked(ini.ReadBool(item.key, item.defaultValue));
@@ -562,7 +581,7 @@ void TfPelmora::ReadSettings() {
     // 11. Send-line history.
     ini.SetSection(kSectionDropDown);
     for (int i = 1; i <= kHistoryLines; ++i) {
-        const QString line = ini.ReadString(QString::asprintf("Line%02d", i), QString());
+        const QString line = FirstLine(ini.ReadString(QString::asprintf("Line%02d", i), QString()));
         if (!line.isEmpty() && cbSendData->findText(line, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
             cbSendData->addItem(line);
     }
@@ -583,9 +602,11 @@ void TfPelmora::ReadSettings() {
         QStringList &lines = buttonScriptLines[n - 1];
         lines.clear();
         for (int m = 1; m <= kScriptLinesPerButton; ++m) {
+            // Kept as written, however long: a running script uses the first characters only
+            // (ButtonScriptInterpreter), and the file gets the whole line back at exit.
             const QString line = ini.ReadString(QString("Button%1Line%2").arg(n).arg(m), QString());
             if (!line.isEmpty())
-                lines.append(line.left(kScriptLineLength));
+                lines.append(line);
         }
     }
 }

@@ -264,6 +264,8 @@ private:
     void cbSendDataOnEnter();
     void cbSendDataOnExit();
     void cbKeyPressHandler(QKeyEvent *event, bool &handled);
+    // The text up to its first line break: what the send line sends and keeps.
+    static QString FirstLine(const QString &text);
     void SendKeyRelease(const std::optional<KeyReleaseHold::Release> &release);
     void SetRfpTypeControls();
     void SetButtonGroup(int group);

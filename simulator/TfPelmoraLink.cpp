@@ -291,25 +291,28 @@ void TfPelmora::SendSentence(const char *text) {
     if (text == nullptr || !serialPort->IsOpen())
         return;
     lineTick = tickTimer->Now();
-    SentenceParser::SendLine(*serialPort, text);
+    // The log and the monitor show what went out: a line stops at its first byte the wire does
+    // not carry (a control character, or one outside ASCII).
+    const std::string sent = SentenceParser::SendLine(*serialPort, text);
     if (logging)
-        LogOutgoing(text);
-    AddMonitorLineAs(text, 0);
+        LogOutgoing(sent.c_str());
+    AddMonitorLineAs(sent.c_str(), 0);
 }
 
 void TfPelmora::SendScriptLine(std::string &text) {
     if (!serialPort->IsOpen())
         return;
     lineTick = tickTimer->Now();
+    std::string sent;
     if (text.ends_with('~')) {
         text.pop_back();
-        SentenceParser::Send(*serialPort, text.c_str());
+        sent = SentenceParser::Send(*serialPort, text.c_str());
     } else {
-        SentenceParser::SendLine(*serialPort, text.c_str());
+        sent = SentenceParser::SendLine(*serialPort, text.c_str());
     }
     if (logging)
-        LogOutgoing(text.c_str());
-    AddMonitorLineAs(text.c_str(), 0);
+        LogOutgoing(sent.c_str());
+    AddMonitorLineAs(sent.c_str(), 0);
 }
 
 void TfPelmora::bClickComOpenClose() {
@@ -320,12 +323,17 @@ void TfPelmora::bClickComOpenClose() {
     } else {
         const std::int32_t baud = GetMenuBaudRate();
         const std::uint8_t port = SerialPort::NextPortNumber(static_cast<std::uint8_t>(GetComMenuIndex()));
+        // Without a word the caption would only say "not connected", with no hint why.
+        const QString device = QString::fromStdString(SerialPort::PortName(port));
         if (!serialPort->OpenPort(port, baud) && serialPort->GetLastError() == EACCES) {
-            // Without this the caption would only say "not connected", with no hint why.
             platform::ShowMessage(QString("Permission denied opening %1. Add your user to the dialout group "
                                           "(sudo usermod -aG dialout $USER) and log in again.")
-                                      .arg(QString::fromStdString(SerialPort::PortName(port))),
+                                      .arg(device),
                                   "Pelmora");
+        } else if (!serialPort->IsOpen() &&
+                   (serialPort->GetLastError() == ENOTTY || serialPort->GetLastError() == EISDIR)) {
+            // A COM number pointed at a file, a folder or a device that is no terminal.
+            platform::ShowMessage(QString("Cannot open %1: it is not a serial port.").arg(device), "Pelmora");
         }
         ClearLcd();
         SetContrast(110);
@@ -334,10 +342,18 @@ void TfPelmora::bClickComOpenClose() {
     UpdateCaption();
 }
 
+QString TfPelmora::FirstLine(const QString &text) {
+    const auto lineBreak =
+        std::find_if(text.begin(), text.end(), [](QChar c) { return c == '\r' || c == '\n'; });
+    return text.left(lineBreak - text.begin());
+}
+
 void TfPelmora::bClickSendData() {
     if (IsMonitorPaused())
         bClickPause();
-    const QString text = cbSendData->currentText();
+    // Of a pasted block of lines only the first goes out, and only what went out is kept: the
+    // rest would stand in the settings file as lines of their own.
+    const QString text = FirstLine(cbSendData->currentText());
     cbSendData->setEditText(QString());
     if (text.isEmpty())
         return;

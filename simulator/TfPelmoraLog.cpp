@@ -137,7 +137,7 @@ void TfPelmora::PromptForLogFile() {
     request.directory = ini.ReadString("LogFilePath", ".");
     request.fileName = ini.ReadString("LogFileFileName", QString());
     request.filter = "Log Files (*.log)|*.log|All files (*.*)|*.*";
-    request.filterIndex = ini.ReadInteger("LogFileFilterIndex", 2);
+    request.filterIndex = ini.ReadInteger("LogFileFilterIndex", 2, 1, 2);
     request.mayCreate = true;
     request.windowRect = &logDialogRect;
     // Taken exactly as picked: the name is not cut short, and its case is the file's.

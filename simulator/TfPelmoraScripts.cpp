@@ -8,6 +8,7 @@
 #include "TfSendFilePopUp.h"
 
 #include "Dialogs.h"
+#include "Numbers.h"
 #include "ScreenPlacement.h"
 
 #include <QAction>
@@ -20,6 +21,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
+#include <climits>
+#include <optional>
 
 namespace {
 
@@ -99,7 +102,7 @@ void TfPelmora::bClickSendFile() {
     odSendFile.directory = ini.ReadString("SendFilePath", QString());
     odSendFile.fileName = ini.ReadString("SendFileFileName", QString());
     odSendFile.filter = kSendFileFilter;
-    odSendFile.filterIndex = ini.ReadInteger("SendFileFilterIndex", 4);
+    odSendFile.filterIndex = ini.ReadInteger("SendFileFilterIndex", 4, 1, 4);
     odSendFile.windowRect = &fileDialogRect;
     platform::FileDialogOutcome closed;
     const QString chosen = platform::ShowFileDialog(odSendFile, &closed);
@@ -112,8 +115,10 @@ void TfPelmora::bClickSendFile() {
         return;
     }
     ini.SetSection(kSectionFileSpecs);
-    ini.WriteString("SendFilePath", chosen.left(chosen.lastIndexOf('/') + 1));
-    ini.WriteString("SendFileFileName", chosen);
+    // The folder is kept only with the name: a name holding a line break is not kept (the file
+    // refuses it), and both keys then still name the file chosen before.
+    if (ini.WriteString("SendFileFileName", chosen))
+        ini.WriteString("SendFilePath", chosen.left(chosen.lastIndexOf('/') + 1));
     ini.WriteInteger("SendFileFilterIndex", closed.filterIndex);
     ini.UpdateFile();
     fileSender->Start();
@@ -140,10 +145,10 @@ void TfPelmora::bClickSendFilePopup() {
     popup.setResult(QDialog::Rejected);
     if (platform::ShowModalDialog(popup) == QDialog::Accepted) {
         const QString text = popup.DelayEdit()->text();
-        bool whole = false;
-        const int delay = text.trimmed().toInt(&whole);
-        if (whole)
-            sendFileLineDelayMs = delay;
+        // A whole number of milliseconds, 0 or more.
+        const std::optional<long long> delay = platform::ParseNumber(text.toStdString(), 0, INT_MAX);
+        if (delay)
+            sendFileLineDelayMs = static_cast<int>(*delay);
         else
             platform::ShowMessage(QString("'%1' is not a valid integer value").arg(text));
     }

@@ -3,16 +3,21 @@
 #include "FieldDecoders.h"
 #include "SampleRing.h"
 
+#include "Numbers.h"
+
 #include <QIODevice>
 #include <cctype>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <type_traits>
 
 namespace GraphDataFile {
 namespace {
 
 using GS = GraphSample;
-using Reader = void (*)(GraphSample &, std::string_view);
+// False when a number does not fit its field.
+using Reader = bool (*)(GraphSample &, std::string_view);
 using Writer = void (*)(const GraphSample &, std::string &);
 
 struct Column {
@@ -34,31 +39,52 @@ void CopyText(char *destination, std::size_t size, std::string_view field) {
     std::memset(destination + n, 0, size - n);
 }
 
-// Every number column is read at its own field's width and sign, so what was written reads back.
-template <auto M> void ReadNumber(GraphSample &s, std::string_view f) {
-    using T = std::remove_cvref_t<decltype(s.*M)>;
-    s.*M = static_cast<T>(FieldDecoders::FieldToSignedInt(f));
+// A number field: an optional sign and the digits after it, anything further ignored, no digits
+// read as 0; nothing when it lies outside [min, max], so a value is never wrapped into another.
+std::optional<long long> FieldNumber(std::string_view f, long long min, long long max) {
+    std::size_t end = f.starts_with('-') || f.starts_with('+') ? 1 : 0;
+    const std::size_t digits = end;
+    while (end < f.size() && f[end] >= '0' && f[end] <= '9')
+        ++end;
+    if (end == digits)
+        return 0;
+    return platform::ParseNumber(f.substr(0, end), min, max);
 }
-// Older files carried coarser units; the scaling wraps in the field's width.
-template <auto M, unsigned K> void ReadScaled(GraphSample &s, std::string_view f) {
+
+// Every number column is read at its own field's width and sign, so what was written reads back;
+// older files carried coarser units, scaled by K, and the scaled value must fit too.
+template <auto M, long long K = 1> bool ReadNumber(GraphSample &s, std::string_view f) {
     using T = std::remove_cvref_t<decltype(s.*M)>;
-    s.*M = static_cast<T>(static_cast<std::uint32_t>(FieldDecoders::FieldToSignedInt(f)) * K);
+    const std::optional<long long> value =
+        FieldNumber(f, std::numeric_limits<T>::min() / K, std::numeric_limits<T>::max() / K);
+    if (value)
+        s.*M = static_cast<T>(*value * K);
+    return value.has_value();
 }
-template <auto M> void ReadFlag(GraphSample &s, std::string_view f) {
+template <auto M, long long K> constexpr Reader ReadScaled = ReadNumber<M, K>;
+template <auto M> bool ReadFlag(GraphSample &s, std::string_view f) {
     s.*M = f.empty() || f[0] != '0' ? 1 : 0;
+    return true;
 }
-template <auto M> void ReadText(GraphSample &s, std::string_view f) {
+template <auto M> bool ReadText(GraphSample &s, std::string_view f) {
     CopyText(s.*M, sizeof(s.*M), f);
+    return true;
 }
-void ReadMode(GraphSample &s, std::string_view f) {
+bool ReadMode(GraphSample &s, std::string_view f) {
     s.rMd = f.empty() ? '\0' : f[0];
+    return true;
 }
 // Hundredths of a knot to mm/s; signed, so a reversing vehicle's speed stays negative.
-void ReadKnots(GraphSample &s, std::string_view f) {
-    const std::int64_t knots = FieldDecoders::FieldToSignedInt(f);
-    s.sogMmPerSec = static_cast<std::int32_t>(knots * 190000 / 36933);
+bool ReadKnots(GraphSample &s, std::string_view f) {
+    constexpr long long kMost = std::numeric_limits<std::int32_t>::max() * 36933LL / 190000;
+    const std::optional<long long> knots = FieldNumber(f, -kMost, kMost);
+    if (knots)
+        s.sogMmPerSec = static_cast<std::int32_t>(*knots * 190000 / 36933);
+    return knots.has_value();
 }
-void Skip(GraphSample &, std::string_view) {}
+bool Skip(GraphSample &, std::string_view) {
+    return true;
+}
 
 template <auto M> void WriteNumber(const GraphSample &s, std::string &out) {
     out += std::to_string(static_cast<long long>(s.*M));
@@ -353,27 +379,37 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
     }
 }
 
-void ParseRow(int version, const std::vector<std::string_view> &fields, GraphSample &sample) {
+bool ParseRow(int version, const std::vector<std::string_view> &fields, GraphSample &sample) {
+    bool fits = true;
     if (version == 1) {
         for (std::size_t i = 0; i < kVersion1.size(); ++i)
-            kVersion1[i](sample, FieldAt(fields, i));
-        return;
+            fits = kVersion1[i](sample, FieldAt(fields, i)) && fits;
+        return fits;
     }
     const std::size_t columns = version == 4 ? kColumns.size() : kVersion2Columns;
     for (std::size_t i = 0; i < columns; ++i)
-        kColumns[i].read(sample, FieldAt(fields, i));
+        fits = kColumns[i].read(sample, FieldAt(fields, i)) && fits;
     if (version == 3)
         for (std::size_t i = 0; i < kVersion3Tail.size(); ++i)
-            kVersion3Tail[i](sample, FieldAt(fields, kVersion2Columns + i));
+            fits = kVersion3Tail[i](sample, FieldAt(fields, kVersion2Columns + i)) && fits;
+    return fits;
 }
 
-void ReadRows(LineReader &reader, int version, DeviceIdentitySet &identities,
-              const std::function<bool(GraphSample &)> &store) {
+RowsRead ReadRows(LineReader &reader, int version, DeviceIdentitySet &identities,
+                  const std::function<bool(GraphSample &)> &store) {
     GraphSample record{};
+    bool full = false;
     std::string line;
     while (reader.ReadLine(line)) {
         const std::vector<std::string_view> fields = SplitFields(line);
-        if (version >= 2 && fields[0] == kIdentityRecord) {
+        const bool identityRecord = version >= 2 && fields[0] == kIdentityRecord;
+        // Once the ring is full, the lines after it are only looked at for a row left out.
+        if (full) {
+            if (!identityRecord)
+                return RowsRead::RowsLeftOut;
+            continue;
+        }
+        if (identityRecord) {
             for (std::size_t d = 0; d < identities.size(); ++d) {
                 DeviceIdentity &id = identities[d];
                 CopyIdentityText(id.identity, sizeof id.identity, FieldAt(fields, 1 + 3 * d));
@@ -382,10 +418,11 @@ void ReadRows(LineReader &reader, int version, DeviceIdentitySet &identities,
             }
             continue;
         }
-        ParseRow(version, fields, record);
-        if (!store(record))
-            return;
+        if (!ParseRow(version, fields, record))
+            return RowsRead::NumberOutOfRange;
+        full = !store(record);
     }
+    return RowsRead::All;
 }
 
 } // namespace GraphDataFile

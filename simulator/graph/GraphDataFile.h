@@ -62,13 +62,19 @@ private:
 
 std::vector<std::string_view> SplitFields(std::string_view line);
 // A version's row into the record: each column at its field's own width and sign. Fields a
-// version has no column for keep their values.
-void ParseRow(int version, const std::vector<std::string_view> &fields, GraphSample &sample);
+// version has no column for keep their values. False when a number does not fit its field (the
+// file is not one of ours); the other fields are read all the same.
+bool ParseRow(int version, const std::vector<std::string_view> &fields, GraphSample &sample);
+
+// How the rows of a file ended: all of them read; `store` full with rows still to come; or at a
+// row with a number too big for its field, which makes the file no data file.
+enum class RowsRead { All, RowsLeftOut, NumberOutOfRange };
 
 // The rows after the header line: identity records fill `identities` (versions 2 to 4), every
 // other line is parsed into one record kept across rows (so a field a version lacks stays 0)
-// and handed to `store`, until `store` says the ring is full or the file ends.
-void ReadRows(LineReader &reader, int version, DeviceIdentitySet &identities,
-              const std::function<bool(GraphSample &)> &store);
+// and handed to `store`, until `store` says the ring is full, a row does not parse or the file
+// ends.
+RowsRead ReadRows(LineReader &reader, int version, DeviceIdentitySet &identities,
+                  const std::function<bool(GraphSample &)> &store);
 
 } // namespace GraphDataFile

@@ -617,12 +617,15 @@ void TfGraphicDisplay::bClickLoadData() {
         reader.ReadLine(header, GraphDataFile::kHeaderSearchBytes) ? GraphDataFile::HeaderVersion(header) : 0;
     DeviceIdentitySet identities{};
     std::vector<GraphSample> rows;
+    GraphDataFile::RowsRead rowsRead = GraphDataFile::RowsRead::All;
     if (version != 0)
-        GraphDataFile::ReadRows(reader, version, identities, [&rows](GraphSample &sample) {
+        rowsRead = GraphDataFile::ReadRows(reader, version, identities, [&rows](GraphSample &sample) {
             rows.push_back(sample);
             return rows.size() < static_cast<std::size_t>(SampleRing::kSize);
         });
-    if (version == 0) {
+    // A number too big for its column is no value this program wrote: the file is refused
+    // rather than shown with the number wrapped into another.
+    if (version == 0 || rowsRead == GraphDataFile::RowsRead::NumberOutOfRange) {
         platform::ShowMessageBox({"File Format Error - " + name, "File Error"});
         return;
     }
@@ -643,4 +646,8 @@ void TfGraphicDisplay::bClickLoadData() {
     // The file asked for is shown, also when the picture was paused before holding.
     RedrawEvenIfPaused(ring.Newest());
     UpdateCaption();
+    if (rowsRead == GraphDataFile::RowsRead::RowsLeftOut)
+        platform::ShowMessageBox(
+            {QString("Only the first %1 samples of %2 were loaded").arg(SampleRing::kSize).arg(name),
+             "Load Data", platform::MessageButtons::Ok, platform::MessageIcon::Information});
 }

@@ -261,25 +261,28 @@ namespace {
 // The printable bytes of text up to the first other one, optionally with CR LF, written as one
 // block: a line that stops draining then holds the sentence up once, not once for every byte,
 // and once a write timed out nothing more of the sentence goes out.
-void WriteSentence(SerialPort &port, const char *text, bool lineEnd) {
+std::string WriteSentence(SerialPort &port, const char *text, bool lineEnd) {
     if (text == nullptr)
-        return;
+        return {};
     std::string bytes;
     for (const char *p = text;
          static_cast<unsigned char>(*p) >= 0x20 && static_cast<unsigned char>(*p) < 0x80; ++p)
         bytes += *p;
+    const std::size_t sent = bytes.size();
     if (lineEnd)
         bytes += "\r\n";
     port.WritePort(reinterpret_cast<const std::uint8_t *>(bytes.data()),
                    static_cast<std::int32_t>(bytes.size()));
+    bytes.resize(sent);
+    return bytes;
 }
 
 } // namespace
 
-void SentenceParser::Send(SerialPort &port, const char *text) {
-    WriteSentence(port, text, false);
+std::string SentenceParser::Send(SerialPort &port, const char *text) {
+    return WriteSentence(port, text, false);
 }
 
-void SentenceParser::SendLine(SerialPort &port, const char *text) {
-    WriteSentence(port, text, true);
+std::string SentenceParser::SendLine(SerialPort &port, const char *text) {
+    return WriteSentence(port, text, true);
 }

@@ -43,8 +43,9 @@ public:
 
     // Write the printable bytes of text (0x20..0x7F) up to the first other one (SendLine adds
     // CR LF) in one write, so a stuck line holds a sentence up at most once.
-    static void Send(SerialPort &port, const char *text);
-    static void SendLine(SerialPort &port, const char *text);
+    // Each returns the text that went out, without the line end.
+    static std::string Send(SerialPort &port, const char *text);
+    static std::string SendLine(SerialPort &port, const char *text);
 
 private:
     void EndField();

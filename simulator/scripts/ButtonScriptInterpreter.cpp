@@ -1,6 +1,5 @@
 #include "ButtonScriptInterpreter.h"
 
-#include "FieldDecoders.h"
 #include "FileSender.h"
 #include "SerialPort.h"
 #include "TickTimer.h"
@@ -15,16 +14,31 @@
 
 namespace {
 
-// A whole number after optional blanks, digits only; it stops growing at the largest signed
-// 32-bit value, so a delay or a wait of any length written in a script can still run out.
-std::uint32_t ReadNumber(std::string_view text) {
-    text = ButtonScriptInterpreter::SkipSpaces(text);
+// The leading decimal digits; the value stops growing at the largest signed 32-bit value, so a
+// number of any length written in a script is never wrapped.
+std::uint32_t LeadingDigits(std::string_view text) {
     constexpr std::uint32_t kMost = std::numeric_limits<std::int32_t>::max();
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
         value = static_cast<std::uint32_t>(
             std::min<std::uint64_t>(kMost, value * 10ull + static_cast<std::uint32_t>(text[i] - '0')));
     return value;
+}
+
+// A whole number after optional blanks, digits only, so a delay or a wait of any length written
+// in a script can still run out.
+std::uint32_t ReadNumber(std::string_view text) {
+    return LeadingDigits(ButtonScriptInterpreter::SkipSpaces(text));
+}
+
+// An optional sign, then digits, anything after them ignored: a jump of any size leads past the
+// script's end or before its start, never round to somewhere inside it.
+std::int64_t ReadSignedNumber(std::string_view text) {
+    const bool negative = text.starts_with('-');
+    if (negative || text.starts_with('+'))
+        text.remove_prefix(1);
+    const std::int64_t value = LeadingDigits(text);
+    return negative ? -value : value;
 }
 
 QString FromBytes(std::string_view text) {
@@ -72,8 +86,10 @@ bool ButtonScriptInterpreter::Start(int script, int button, const QStringList &s
     if (state.running || sender.IsSending())
         return false;
     lines.clear();
+    // A line longer than a script line may be (typed into the settings file) runs cut; the
+    // settings keep it whole.
     for (const QString &line : scriptLines)
-        lines.push_back(line.toStdString());
+        lines.push_back(line.left(kLineLimit).toStdString());
     state.running = true;
     state.cancelRequested = false;
     state.delayActive = false;
@@ -238,10 +254,11 @@ bool ButtonScriptInterpreter::RunCommand(std::string_view command, const std::st
                                   "File Open Error", platform::MessageButtons::Ok,
                                   platform::MessageIcon::Error});
     } else if (command.starts_with('j')) {
-        int step = FieldDecoders::FieldToShort(command.substr(1));
+        std::int64_t step = ReadSignedNumber(command.substr(1));
         if (step == 0)
             step = 1;
-        state.lineIndex = std::clamp(state.lineIndex + step, 0, static_cast<int>(lines.size()));
+        state.lineIndex = static_cast<int>(
+            std::clamp<std::int64_t>(state.lineIndex + step, 0, static_cast<std::int64_t>(lines.size())));
         return true;
     } else if (command.starts_with('m')) {
         // The text is shown as written, never used as a format: only its first "%f" changes.
@@ -276,7 +293,9 @@ void ButtonScriptInterpreter::StartWait(std::string_view pattern, bool timed, st
     state.waitTimed = timed;
     state.waitStart = timer.Now();
     state.waitLength = lengthMs;
-    state.waitPattern = std::string(pattern.substr(0, kPatternLimit));
+    // A wait matches the end of a line: of a longer text its end is kept, so a line ending in the
+    // whole text still matches.
+    state.waitPattern = std::string(pattern.substr(pattern.size() - std::min(pattern.size(), kPatternLimit)));
     // The lines kept answer this wait or none: a later wait waits for a line of its own.
     state.waitMatched =
         std::any_of(earlierLines.begin(), earlierLines.end(),

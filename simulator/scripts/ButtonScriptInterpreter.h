@@ -19,6 +19,7 @@ class TickTimer;
 class ButtonScriptInterpreter {
 public:
     static constexpr std::size_t kPatternLimit = 49;
+    static constexpr int kLineLimit = 599;
     static constexpr std::size_t kEarlierLineLimit = 100;
     static constexpr std::uint32_t kLineSpacingMs = 20;
     static constexpr std::uint32_t kDetailUpdateMs = 300;

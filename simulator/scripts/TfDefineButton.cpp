@@ -80,7 +80,7 @@ QStringList TfDefineButton::GetLines() const {
 }
 
 void TfDefineButton::accept() {
-    // The settings file keeps no more than this; whatever went beyond would be lost at exit.
+    // A running script uses no more than this; whatever went beyond would never run.
     const QStringList lines = GetLines();
     const bool tooLong = std::any_of(lines.begin(), lines.end(),
                                      [](const QString &line) { return line.size() > kMaxLineLength; });

@@ -38,7 +38,8 @@ TEST(IniFile, ReadsWithTheClassicRules) {
     EXPECT_EQ(ini.ReadString("USERBUTTONS", "BUTTON1LINE1", "x"), "$PQVZK,6*, \"quoted\" a=b");
     EXPECT_EQ(ini.ReadInteger("UserButtons", "count", 0), 42);
     EXPECT_EQ(ini.ReadInteger("UserButtons", "Hex", 0), 31);
-    EXPECT_EQ(ini.ReadInteger("UserButtons", "Bad", 7), 7); // not a number: the default
+    EXPECT_EQ(ini.ReadInteger("UserButtons", "Bad", 7), 7);          // not a number: the default
+    EXPECT_EQ(ini.ReadInteger("UserButtons", "count", 7, 1, 41), 7); // out of its range: the default
     EXPECT_FALSE(ini.ReadBool("UserButtons", "Flag", true));
     EXPECT_EQ(ini.ReadString("UserButtons", "Later", "none"), "none"); // only the first section counts
     EXPECT_EQ(ini.ReadString("Missing", "Count", "d"), "d");
@@ -60,6 +61,22 @@ TEST(IniFile, WritesKeepTheOtherLines) {
     IniFile other(name);
     EXPECT_EQ(other.ReadInteger("c", "four", 0), 4);
     EXPECT_EQ(other.ReadString("A", "One", ""), "uno");
+}
+
+TEST(IniFile, ALineBreakNeverReachesTheFile) {
+    QTemporaryDir dir;
+    const QString name = WriteFile(dir, "[S]\nK=old\n");
+    IniFile ini(name);
+    // What follows a break would come back as a section and keys of its own.
+    EXPECT_FALSE(ini.WriteString("S", "K", "new\n[UserButtons]\nButtonGroup=3"));
+    EXPECT_FALSE(ini.WriteString("S", "L", "a\rb"));
+    ini.UpdateFile();
+    EXPECT_EQ(pelmoratest::FileContents(name), "[S]\nK=old\n");
+    // Refused, not failed: the file takes the other keys.
+    IniSettings settings(name);
+    settings.SetSection("S");
+    EXPECT_FALSE(settings.WriteString("K", "a\nb"));
+    EXPECT_TRUE(settings.WriteString("M", "one line"));
 }
 
 TEST(IniFile, ADeletedKeyUncoversItsLaterTwinAndNewKeysFollowTheLastLine) {

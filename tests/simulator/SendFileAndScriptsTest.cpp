@@ -163,6 +163,15 @@ TEST_F(SendAndScripts, AFileWithoutLineEndsArrivesUnchangedFromThePathAsChosen) 
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Unable to open file - " + chosenFile);
     EXPECT_EQ(boxes[0].caption, "File Open Error");
+
+    // A name with a line break goes out but is not kept: the next dialog starts as before.
+    chosenFile = WriteFile(QDir::current().filePath("two\nlines.txt"), "x");
+    Button("bSendFile")->click();
+    ASSERT_TRUE(PollUntil(*window, [&] { return !Sending(); }));
+    chosenFile.clear();
+    Button("bSendFile")->click();
+    EXPECT_EQ(fileDialogs.back().directory, QDir::cleanPath(dir));
+    EXPECT_EQ(fileDialogs.back().fileName, dir + "/Image.BIN");
 }
 
 TEST_F(SendAndScripts, ALineDelayedFileWaitsForTheDevicesOkReplies) {
@@ -201,6 +210,13 @@ TEST_F(SendAndScripts, ALineDelayedFileWaitsForTheDevicesOkReplies) {
     EXPECT_EQ(window->GetSendFileLineDelayMs(), 5);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "'5 ms' is not a valid integer value");
+    answerDialog = [](QDialog &dialog) {
+        dialog.findChild<QLineEdit *>("ebMsDelayBetweenLines")->setText("-5");
+        dialog.findChild<QPushButton *>("bOk")->click();
+    };
+    window->bClickSendFilePopup();
+    EXPECT_EQ(window->GetSendFileLineDelayMs(), 5);
+    EXPECT_EQ(boxes.size(), 2u);
 }
 
 TEST_F(SendAndScripts, AButtonScriptTalksToTheBootLoaderAndSendsItsImage) {

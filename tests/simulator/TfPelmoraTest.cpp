@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -394,6 +395,15 @@ TEST_F(Connected, SendLineHistoryAndChecksum) {
     EXPECT_EQ(line->count(), 20);
     EXPECT_EQ(line->itemText(0), "L5");
     EXPECT_EQ(line->findText("L5"), 0);
+
+    // Of pasted lines only the first goes out and is kept; the monitor and the log show what
+    // went out, up to a character the wire does not carry.
+    line->setEditText("L21\n[UserButtons]\nButtonGroup=3");
+    window->bClickSendData();
+    EXPECT_EQ(line->itemText(0), "L21");
+    line->setEditText(QString::fromUtf8("SE\u00d1OR"));
+    window->bClickSendData();
+    EXPECT_EQ(window->sent.back(), "SE");
 }
 
 TEST(TfPelmoraQueries, PeriodicQueryOnlyWhileTheGraphIsShownAndIdle) {
@@ -446,10 +456,17 @@ TEST(TfPelmoraConnect, APortThatCannotBeConfiguredIsNotConnected) {
     StartDirectory start;
     ScopedComMapping map(1, "/dev/null");
     TfPelmora window;
+    std::vector<QString> messages;
+    platform::SetMessageHandler([&](const platform::MessageRequest &r) {
+        messages.push_back(r.text);
+        return platform::MessageResult::Ok;
+    });
     window.bClickComOpenClose();
+    platform::SetMessageHandler({});
     EXPECT_FALSE(window.IsPortOpen());
     EXPECT_EQ(window.findChild<QPushButton *>("bComOpenClose")->text(), "Connect");
     EXPECT_TRUE(window.windowTitle().endsWith("COM1 at 38400 BAUD is not connected"));
+    EXPECT_EQ(messages, std::vector<QString>{"Cannot open /dev/null: it is not a serial port."});
 }
 
 TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {
@@ -583,6 +600,8 @@ TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
                    "RfpType=xyz\n"
                    "msgmonoutgoingmessages=0\n"
                    "LogDate=0\n"
+                   "DataSaveFileIndex=-2\n"
+                   "SendFileLineDelayMs=-5\n"
                    "[MessageDropDownLines]\n"
                    "Line01=$PQVZQ,RID\n"
                    "Line02=\n"
@@ -592,7 +611,9 @@ TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
                    "ButtonGroup=7\n"
                    "Button3Caption=Boot, \"fast\"\n"
                    "Button3Line1=~d 100\n"
-                   "Button3Line5=$PQVZK,6*2D\n");
+                   "Button3Line5=$PQVZK,6*2D\n"
+                   "Button3Line6=" +
+                   QByteArray(629, 'x') + "\n");
     {
         TfPelmora window;
         EXPECT_TRUE(Item(window, "COM181")->isChecked());
@@ -603,7 +624,8 @@ TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
         EXPECT_TRUE(Item(window, "mHideButtons")->isChecked());
         EXPECT_EQ(window.GetButtonGroup(), 0);
         EXPECT_EQ(window.ButtonScriptCaption(2), "Boot, \"fast\"");
-        EXPECT_EQ(window.ButtonScriptLines(2), (QStringList{"~d 100", "$PQVZK,6*2D"}));
+        EXPECT_EQ(window.ButtonScriptLines(2), (QStringList{"~d 100", "$PQVZK,6*2D", QString(629, 'x')}));
+        EXPECT_EQ(window.GetSendFileLineDelayMs(), 0);
         auto *line = window.findChild<QComboBox *>("cbSendData");
         EXPECT_EQ(line->count(), 2);
     }
@@ -614,7 +636,9 @@ TEST(TfPelmoraSettings, OddValuesAreReadSoundlyAndWrittenBackCleanly) {
     EXPECT_TRUE(ini.contains("ButtonGroup=0\n"));
     EXPECT_TRUE(ini.contains("Button3Line1=~d 100\n"));
     EXPECT_TRUE(ini.contains("Button3Line2=$PQVZK,6*2D\n"));
+    EXPECT_TRUE(ini.contains("Button3Line3=" + QByteArray(629, 'x') + "\n")); // kept whole
     EXPECT_FALSE(ini.contains("Button3Line5"));
+    EXPECT_TRUE(ini.contains("DataSaveFileIndex=1\n"));
     EXPECT_TRUE(ini.contains("Line01=$PQVZQ,RID\nLine02=hello\n"));
     EXPECT_FALSE(ini.contains("Line03"));
     EXPECT_EQ(QString::fromLatin1(ini).count("msgmonoutgoingmessages", Qt::CaseInsensitive), 1);
@@ -728,6 +752,28 @@ TEST(TfPelmoraSettings, LongStartDirectoryIsUsedWhole) {
         EXPECT_EQ(window.GetStartDirectory(), deep);
     }
     EXPECT_TRUE(QFile::exists(deep + "/" + QFileInfo(start.IniPath()).fileName()));
+}
+
+TEST(TfPelmoraSettings, AStartFolderWhoseNameIsNotUtf8KeepsItsSettings) {
+    StartDirectory start;
+    const QByteArray folder = QFile::encodeName(QDir::currentPath()) + "/T\xE9"
+                                                                       "cnico";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    ASSERT_EQ(::chdir(folder.constData()), 0);
+    const std::string ini = folder.toStdString() + "/Pelmora.ini";
+    std::FILE *file = std::fopen(ini.c_str(), "w");
+    std::fputs("[UserButtons]\nButtonGroup=2\n", file);
+    std::fclose(file);
+    {
+        TfPelmora window;
+        EXPECT_EQ(window.GetButtonGroup(), 2);
+    }
+    struct stat status {};
+    EXPECT_EQ(::stat(ini.c_str(), &status), 0);
+    EXPECT_GT(status.st_size, 100); // saved at exit
+    // Qt cannot name the folder to remove it.
+    ::unlink(ini.c_str());
+    ::rmdir(folder.constData());
 }
 
 TEST(TfPelmoraSettings, WindowPositionsComeFromTheWindows) {

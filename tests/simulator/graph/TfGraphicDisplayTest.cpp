@@ -464,6 +464,8 @@ TEST_F(Graph, LoadDataWhileHolding) {
     EXPECT_TRUE(graph.IsLoaded());
     EXPECT_EQ(graph.Ring().Count(), 4000);
     EXPECT_EQ(graph.Ring().At(3999).latUMin, 3999);
+    EXPECT_EQ(messages, std::vector<QString>{"Only the first 4000 samples of " + file.fileName() +
+                                             " were loaded | Load Data"});
     // The file's hold marks are its own.
     EXPECT_EQ(graph.Ring().At(0).hld, 0);
     EXPECT_EQ(graph.Ring().At(10).hld, 1);
@@ -528,6 +530,11 @@ TEST_F(Graph, LoadDataRefusesWhatItCannotRead) {
     EXPECT_FALSE(graph.IsLoaded());
     EXPECT_EQ(graph.Ring().Count(), 3); // the rows shown stay
     EXPECT_EQ(graph.Ring().At(2).latUMin, 9);
+
+    // A number too big for its column is no value this program wrote: never wrapped into one.
+    load("big.txt", QByteArray::fromStdString(GraphDataFile::Header(4) + "\r\n,,0,A,1,2,99999999999\r\n"));
+    EXPECT_EQ(messages.back(), "File Format Error - " + dir.filePath("big.txt") + " | File Error");
+    EXPECT_FALSE(graph.IsLoaded());
 
     const std::size_t refused = messages.size();
     load("v3.txt", QByteArray::fromStdString(GraphDataFile::Header(3) + "\r\n"));

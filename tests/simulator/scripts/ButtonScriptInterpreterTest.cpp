@@ -112,13 +112,15 @@ protected:
 } // namespace
 
 TEST_F(Script, PlainLinesGoOutMoreThan20msApartAndTheStoredLinesNeverChange) {
-    const QStringList lines{"$PQVZK,1", "BOOT~", "$PQVZK,0"};
+    // A line longer than a script line may be (typed into the settings file) runs cut.
+    const QStringList lines{"$PQVZK,1", "BOOT~", "$PQVZK,0", QString(629, 'x')};
     for (int run = 0; run < 2; ++run) {
         window.sent.clear();
         window.sentTicks.clear();
         Run(lines);
         PollToEnd();
-        EXPECT_EQ(window.sent, (std::vector<std::string>{"$PQVZK,1", "BOOT (no line end)", "$PQVZK,0"}))
+        EXPECT_EQ(window.sent, (std::vector<std::string>{"$PQVZK,1", "BOOT (no line end)", "$PQVZK,0",
+                                                         std::string(599, 'x')}))
             << "run " << run;
         EXPECT_GT(window.sentTicks[1] - window.sentTicks[0], 20u);
         EXPECT_GT(window.sentTicks[2] - window.sentTicks[1], 20u);
@@ -160,13 +162,14 @@ TEST_F(Script, ATimedWaitSkipsTheNextLineWhenMatchedAndGoesOnWhenItTimesOut) {
 }
 
 TEST_F(Script, AnUntimedWaitHoldsUntilALineEndsWithItsPattern) {
-    Run({"~waitfor " + QString(60, 'p'), "after"});
+    const std::string text = "READY " + std::string(54, 'p');
+    Run({"~waitfor " + QString::fromStdString(text), "after"});
     PollFor(5000);
-    EXPECT_EQ(state.waitPattern, std::string(49, 'p')); // cut to its first 49 characters
+    EXPECT_EQ(state.waitPattern, text.substr(11)); // its last 49 characters, as a line ends
     interpreter.MatchRawLine("p");
     PollFor(40);
     EXPECT_TRUE(window.sent.empty());
-    interpreter.MatchRawLine("boot " + std::string(49, 'p'));
+    interpreter.MatchRawLine("boot " + text);
     PollToEnd();
     EXPECT_EQ(window.sent, std::vector<std::string>{"after"});
 }
@@ -275,7 +278,7 @@ TEST_F(Script, JumpsAreHeldWithinTheScript) {
         int next; // the line run after the jump; 5 ends the script
     };
     for (const Case &c : {Case{"~j0", 3}, Case{"~j1", 3}, Case{"~j-1", 1}, Case{"~j-50", 0}, Case{"~j2", 4},
-                          Case{"~j50", 5}}) {
+                          Case{"~j50", 5}, Case{"~j40000", 5}, Case{"~j-40000", 0}}) {
         Run({"a", "b", c.jump, "c", "d"}); // the jump is line 2
         while (state.lineIndex != 2)
             Poll();
