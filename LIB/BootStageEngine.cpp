@@ -44,10 +44,11 @@ BootStageEngine::BootStageEngine(TLoaderInterface &owner, const Traits &stageTra
             } catch (const platform::ERegistryException &) {
                 externalFile = false;
             }
-            try {
-                breakSpacing = registry.ReadInteger(QStringLiteral("Break Spacing MS"));
-            } catch (const platform::ERegistryException &) {
-            }
+            // The second break never waits longer than the whole search may take.
+            QString note;
+            breakSpacing = registry.ReadHeldInteger(QStringLiteral("Break Spacing MS"), breakSpacing, 0,
+                                                    timeoutSeconds * 1000, note);
+            breakSpacingNote = note.toStdString();
         }
     }
     if (externalFile)

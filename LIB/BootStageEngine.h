@@ -60,6 +60,8 @@ public:
     void SetTimeoutSeconds(int seconds) { timeoutSeconds = seconds; }
     int GetTimeoutSeconds() const { return timeoutSeconds; }
     int GetBreakSpacing() const { return breakSpacing; }
+    // Empty, or the line that says the stored break spacing could not be used and what is.
+    const std::string &GetBreakSpacingNote() const { return breakSpacingNote; }
 
     // The external image file from the settings.
     bool IsExternalFile() const { return externalFile; }
@@ -127,6 +129,7 @@ protected:
     banner::BannerFields bannerFields;
     int timeoutSeconds = 30;
     int breakSpacing = 1500;
+    std::string breakSpacingNote;
     banner::BannerRing ring;
     loaderimage::LoaderImage externalImage;
     std::vector<std::uint8_t> bytesAfterStage;

@@ -108,6 +108,8 @@ public:
     void SetFirstStageDeviceID(int id);
     int SetS0TimeoutSeconds(int seconds);
     int GetS0TimeoutSeconds() const;
+    // Empty, or the line that says a stored break spacing was replaced (both stages read the same).
+    std::string GetBreakSpacingNote() const;
     bool GetSecondStageStartupSupport() const;
     bool IsExternalSecondStage() const;
     bool IsPlatformSupported(const char *platform) const;

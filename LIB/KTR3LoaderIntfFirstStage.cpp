@@ -30,6 +30,10 @@ int TLoaderInterface::GetS0TimeoutSeconds() const {
     return pclMyStage0->GetTimeoutSeconds();
 }
 
+std::string TLoaderInterface::GetBreakSpacingNote() const {
+    return pclMyFirstStage->GetBreakSpacingNote();
+}
+
 bool TLoaderInterface::GetSecondStageStartupSupport() const {
     return pclMyFirstStage->GetSecondStageStartupSupport();
 }

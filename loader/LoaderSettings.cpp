@@ -3,6 +3,7 @@
 #include "KTR3LoaderIntf.h"
 #include "Registry.h"
 #include "ScreenPlacement.h"
+#include "comset.h"
 #include "loadmain.h"
 
 #include <QApplication>
@@ -14,19 +15,15 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <climits>
 
 namespace {
 
 const QString settingsKey = QStringLiteral("SOFTWARE\\Zandrel Inc.\\Quorvel");
 
-// A number read under its own guard: a failed read, or a number beyond what the value can
-// carry, gives the default.
-int ReadNumber(platform::Registry &reg, const char *name, int fallback, int lowest = INT_MIN,
-               int highest = INT_MAX) {
+// A flag read under its own guard: a failed read gives the default.
+int ReadNumber(platform::Registry &reg, const char *name, int fallback) {
     try {
-        const int value = reg.ReadInteger(QString::fromLatin1(name));
-        return value >= lowest && value <= highest ? value : fallback;
+        return reg.ReadInteger(QString::fromLatin1(name));
     } catch (const std::exception &) {
         return fallback;
     }
@@ -67,12 +64,29 @@ void TMainForm::FormCreate() {
         QFileInfo(QApplication::applicationFilePath()).absolutePath() + QLatin1Char('/');
     platform::Registry &reg = *pclMyRegistry;
     if (reg.OpenKey(settingsKey, true)) {
+        // Values edited by hand that cannot be used are replaced by their defaults, each said once
+        // the window is up; none of them reaches a card.
+        QStringList notes;
+        const auto held = [&](const char *name, int fallback, auto usable, const QString &expected) {
+            QString note;
+            const int value =
+                reg.ReadHeldInteger(QString::fromLatin1(name), fallback, usable, expected, note);
+            if (!note.isEmpty())
+                notes << note;
+            return value;
+        };
+        const auto inRange = [](int lowest, int highest) {
+            return [lowest, highest](long long value) { return value >= lowest && value <= highest; };
+        };
         bInternalUse = ReadNumber(reg, "InternalUse", 0) != 0 ? 1 : 0;
-        iPort = ReadNumber(reg, "Port", 1);
-        iBaudrate = ReadNumber(reg, "Baudrate", 115200);
-        iConnectrate = ReadNumber(reg, "Connectrate", 9600);
+        iPort =
+            held("Port", 1, inRange(1, kMaxComPort), QStringLiteral("a port from 1 to %1").arg(kMaxComPort));
+        iBaudrate = held("Baudrate", 115200, &TPortSetup::OffersDownloadRate,
+                         QStringLiteral("a download rate the COM settings offer"));
+        iConnectrate = held("Connectrate", 9600, &TPortSetup::OffersConnectRate,
+                            QStringLiteral("a connect rate the COM settings offer"));
         // Both go to the card in one byte: a hand-typed 300 must not arrive as 44.
-        iPacketTimeout = ReadNumber(reg, "Packet Timeout", 60, 0, 255);
+        iPacketTimeout = held("Packet Timeout", 60, inRange(0, 255), QStringLiteral("from 0 to 255"));
         cbOptimizedLoading->setChecked(ReadNumber(reg, "Optimized Loading", 1) != 0);
         try {
             sInitialDir = reg.ReadString(QStringLiteral("InitialDir"));
@@ -81,7 +95,11 @@ void TMainForm::FormCreate() {
         }
         if (sInitialDir.isEmpty())
             sInitialDir = programFolder + QStringLiteral("UPDATES");
-        iDebugLevel = ReadNumber(reg, "Debug Level", 0, 0, 255);
+        iDebugLevel = held("Debug Level", 0, inRange(0, 255), QStringLiteral("from 0 to 255"));
+        notes << QString::fromStdString(LoaderInterface->GetBreakSpacingNote());
+        for (const QString &note : notes)
+            if (!note.isEmpty())
+                LogLine(note);
         bLogging = ReadNumber(reg, "Logging", 0) != 0 ? 1 : 0;
         bTracing = ReadNumber(reg, "Tracing", 0) != 0 ? 1 : 0;
 
@@ -157,11 +175,16 @@ void TMainForm::FormDestroy() {
         }
     } catch (...) {
     }
-    if (!stored)
+    if (!stored) {
+        // Only a file that is there keeps anything.
+        const QString file = platform::Registry::FileForKey(settingsKey);
         platform::ShowMessageBox(
-            {QStringLiteral("Unable to store the settings in %1 - the file keeps what it held")
-                 .arg(platform::Registry::FileForKey(settingsKey)),
+            {QFileInfo::exists(file)
+                 ? QStringLiteral("Unable to store the settings in %1 - the file keeps what it held")
+                       .arg(file)
+                 : QStringLiteral("Unable to store the settings in %1").arg(file),
              QStringLiteral("Settings Error"), platform::MessageButtons::Ok, platform::MessageIcon::Warning});
+    }
     pclMyRegistry.reset();
     pclMyFileHistory.clear();
     delete LoaderInterface;

@@ -37,7 +37,7 @@ void TMainForm::aiQueryCardExecute() {
         engine.SetIntendedPlatform(editFilePlatform->text().toLatin1().constData());
         engine.SetLogging(bLogging);
         engine.SetTracing(bTracing);
-        engine.SetFirstStageTargetID(StrToInt(editBootTargetID->text()));
+        engine.SetFirstStageTargetID(TargetCardID(editBootTargetID->text(), "Boot target card ID"));
         // Without a link the search's last line would stand as if it were still going on.
         if (ConnectToCard() != SS_STATE_IDLE) {
             LogLine(QStringLiteral("Unable to reach the card - nothing was queried."));

@@ -1,11 +1,16 @@
 #include "TargetIdFile.h"
 
+#include "SSEngine.h"
+#include "WholeFile.h"
+
+#include <QFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,36 +39,25 @@ bool IsTargetIdRecord(const std::string &line) {
     return line.compare(0, 5, "S0~I~") == 0;
 }
 
-// Copies every line of source whole, each ended with CR LF (a CR already before the LF is not
-// doubled), leaving out the leading target-ID records: the reader takes the last one, so an old
-// one would win over the new record written first.
-bool CopyLines(std::FILE *source, std::FILE *out, bool &readFailed) {
-    std::string line;
+// Every line of source whole, each ended with CR LF (a CR already before the LF is not doubled),
+// leaving out the leading target-ID records: the reader takes the last one, so an old one would
+// win over the new record written first.
+std::string CopiedLines(std::string_view source) {
+    std::string copy;
+    copy.reserve(source.size() + source.size() / 16);
     bool inHeader = true;
-    bool ok = true;
-    auto put = [&] {
+    while (!source.empty()) {
+        const std::size_t end = source.find('\n');
+        std::string_view line = source.substr(0, end);
+        source.remove_prefix(end == std::string_view::npos ? source.size() : end + 1);
         if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        inHeader = inHeader && IsHeaderRecord(line);
-        if (!(inHeader && IsTargetIdRecord(line))) {
-            line += "\r\n";
-            ok = ok && std::fwrite(line.data(), 1, line.size(), out) == line.size();
-        }
-        line.clear();
-    };
-    int c = 0;
-    bool pending = false;
-    while ((c = std::fgetc(source)) != EOF) {
-        pending = c != '\n';
-        if (c == '\n')
-            put();
-        else
-            line.push_back(static_cast<char>(c));
+            line.remove_suffix(1);
+        const std::string text(line);
+        inHeader = inHeader && IsHeaderRecord(text);
+        if (!(inHeader && IsTargetIdRecord(text)))
+            copy.append(text).append("\r\n");
     }
-    if (pending)
-        put();
-    readFailed = std::ferror(source) != 0;
-    return ok && !readFailed;
+    return copy;
 }
 
 } // namespace
@@ -73,10 +67,20 @@ TargetIdResult WriteTargetIdFile(const QString &firmwareFile, const QString &tar
     struct stat existing {};
     if (::lstat(targetPath.constData(), &existing) == 0)
         return TargetIdResult::Exists;
-    // The source first: a copy is only started when there is something to copy.
-    File source(std::fopen(firmwareFile.toLocal8Bit().constData(), "rb"));
-    if (!source)
+    // The source first, whole and through the same door and bound as the engine's reads: a copy is
+    // only started when there is something to copy, and a pipe or device never holds the window.
+    std::string source;
+    switch (platform::ReadWholeFile(QFile::encodeName(firmwareFile).toStdString(), source,
+                                    SSEngine::kMaxFirmwareFileBytes)) {
+    case platform::ReadOutcome::Read:
+        break;
+    case platform::ReadOutcome::OpenFailed:
         return TargetIdResult::SourceUnreadable;
+    case platform::ReadOutcome::NotRegular:
+    case platform::ReadOutcome::TooLarge:
+    case platform::ReadOutcome::ReadFailed:
+        return TargetIdResult::ReadFailed;
+    }
     // Created exclusively, so a file that appeared meanwhile is never overwritten.
     const int fd = ::open(targetPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
@@ -87,13 +91,12 @@ TargetIdResult WriteTargetIdFile(const QString &firmwareFile, const QString &tar
         ::unlink(targetPath.constData());
         return TargetIdResult::WriteFailed;
     }
-    bool readFailed = false;
-    bool ok = std::fprintf(out.get(), "S0~I~%d\r\n", n) > 0;
-    ok = ok && CopyLines(source.get(), out.get(), readFailed);
+    const std::string copy = "S0~I~" + std::to_string(n) + "\r\n" + CopiedLines(source);
+    bool ok = std::fwrite(copy.data(), 1, copy.size(), out.get()) == copy.size();
     ok = std::fclose(out.release()) == 0 && ok;
     if (!ok) {
         ::unlink(targetPath.constData());
-        return readFailed ? TargetIdResult::ReadFailed : TargetIdResult::WriteFailed;
+        return TargetIdResult::WriteFailed;
     }
     return TargetIdResult::Generated;
 }

@@ -124,7 +124,7 @@ void TMainForm::WriteFlash() {
     } busyGuard{*this};
 
     iTargetCardID = TargetCardID(editComponentID->text());
-    engine.SetFirstStageTargetID(StrToInt(editBootTargetID->text()));
+    engine.SetFirstStageTargetID(TargetCardID(editBootTargetID->text(), "Boot target card ID"));
     engine.SetLogging(bLogging);
     engine.SetTracing(bTracing);
     const int r = ConnectToCard();

@@ -7,6 +7,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -32,6 +34,12 @@ QComboBox *AddList(QGridLayout *grid, QWidget *owner, int row, const char *label
 // Selects the first item whose text is exactly the wanted one; none when nothing matches.
 void SelectByText(QComboBox *list, const QString &text) {
     list->setCurrentIndex(list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+template <std::size_t N> bool Offers(const char *const (&rates)[N], long long rate) {
+    const QByteArray text = QByteArray::number(rate);
+    return std::any_of(std::begin(rates), std::end(rates),
+                       [&text](const char *item) { return text == item; });
 }
 
 int SelectedRate(const QComboBox *list) {
@@ -83,6 +91,14 @@ TPortSetup::TPortSetup(QWidget *owner) : QDialog(owner) {
     connect(pclMyCancelButton, &QPushButton::clicked, this, &TPortSetup::pclMyCancelButtonClick);
 }
 
+bool TPortSetup::OffersDownloadRate(long long rate) {
+    return Offers(downloadRates, rate);
+}
+
+bool TPortSetup::OffersConnectRate(long long rate) {
+    return rate == 0 || Offers(connectRates, rate);
+}
+
 void TPortSetup::SetDownloadBaud(int rate) {
     iDownloadBaud = rate;
     SelectByText(pclMyDownloadBaudrateBox, QString::number(rate));
@@ -105,7 +121,9 @@ void TPortSetup::OKButtonClick() {
         pclMyConnectBaudrateBox->currentIndex() == 0 ? 0 : SelectedRate(pclMyConnectBaudrateBox);
     iDownloadBaud = download;
     iConnectBaud = connect;
-    iComPort = pclMyComPortBox->currentIndex() + 1;
+    // A port the list does not show (one reached through a port mapping) stays as it was handed in.
+    if (pclMyComPortBox->currentIndex() >= 0)
+        iComPort = pclMyComPortBox->currentIndex() + 1;
     accept();
 }
 

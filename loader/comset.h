@@ -18,6 +18,9 @@ public:
     int GetComPort() const { return iComPort; }
     int GetDownloadBaud() const { return iDownloadBaud; }
     int GetConnectBaud() const { return iConnectBaud; }
+    // Whether a list offers the rate; the connect rate 0 is BREAK.
+    static bool OffersDownloadRate(long long rate);
+    static bool OffersConnectRate(long long rate);
 
     void OKButtonClick();
     void pclMyCancelButtonClick();

@@ -361,7 +361,18 @@ void TMainForm::BuildMenus() {
 // ---- Window rules ----------------------------------------------------------------------------
 
 void TMainForm::LogLine(const QString &text) {
-    Memo1->appendPlainText(text);
+    // One unbroken line of some hundred thousand characters holds the log's layout for seconds;
+    // nobody reads that far into one line.
+    constexpr qsizetype kMaxLogLineChars = 4000;
+    if (text.size() <= kMaxLogLineChars) {
+        Memo1->appendPlainText(text);
+        return;
+    }
+    qsizetype kept = kMaxLogLineChars;
+    if (text[kept - 1].isHighSurrogate())
+        --kept;
+    Memo1->appendPlainText(text.left(kept) +
+                           QStringLiteral(" ... (%1 more characters not shown)").arg(text.size() - kept));
 }
 
 void TMainForm::UpdateActionStates() {
@@ -586,9 +597,9 @@ int TMainForm::StrToInt(const QString &text) {
     return value;
 }
 
-int TMainForm::TargetCardID(const QString &text) {
+int TMainForm::TargetCardID(const QString &text, const char *what) {
     const int value = StrToInt(text);
     if (value < 0 || value > 14)
-        throw std::out_of_range("Target card ID " + std::to_string(value) + " is out of range (0 to 14)");
+        throw std::out_of_range(what + (" " + std::to_string(value)) + " is out of range (0 to 14)");
     return value;
 }

@@ -19,6 +19,7 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class TLoaderInterface;
+struct ScriptLine;
 namespace platform {
 class Registry;
 }
@@ -56,6 +57,10 @@ public:
     void aiRunScriptExecute();
     int ExecuteScript();
     int GenerateTargetFile(int n);
+    // Logs one line when a script line's numeric argument is not a plain number in [lowest,
+    // highest], naming it and, in `outcome`, what is done instead.
+    void NoteScriptNumber(const ScriptLine &line, long long lowest, long long highest,
+                          const QString &outcome);
     void Timer1Timer();
 
     // Small actions.
@@ -66,8 +71,11 @@ public:
     void aiExitExecute();
     void cbOptimizedLoadingClick();
 
-    // Appends one line to the message log.
+    // Appends one line to the message log; a line too long to be read is shortened, saying so.
     void LogLine(const QString &text);
+
+    // Port numbers a COMn setting can name.
+    static constexpr int kMaxComPort = 99;
 
     // Whether Write Flash, Query Card or a script is running (they pump messages while they wait).
     bool IsOperationRunning() const { return iOperationDepth > 0; }
@@ -168,8 +176,9 @@ private:
     void WriteFlash();
     // The class library's strict integer conversion: raises on anything but an integer.
     static int StrToInt(const QString &text);
-    // A target card ID: an integer naming one of the devices 0 to 14.
-    static int TargetCardID(const QString &text);
+    // A target card ID: an integer naming one of the devices 0 to 14; `what` names the field in the
+    // error raised for anything else.
+    static int TargetCardID(const QString &text, const char *what = "Target card ID");
 
     int iOperationDepth = 0;
     bool bQuitPending = false;

@@ -1,5 +1,6 @@
 #include "Registry.h"
 
+#include "Numbers.h"
 #include "RegistryFile.h"
 
 #include <QDateTime>
@@ -10,6 +11,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <algorithm>
+#include <climits>
+#include <optional>
 
 namespace platform {
 namespace {
@@ -126,6 +130,42 @@ int Registry::ReadInteger(const QString &name) const {
     if (!ok)
         throw ERegistryException(("Invalid data type for '" + name + "'").toStdString());
     return value;
+}
+
+int Registry::ReadHeldInteger(const QString &name, int fallback, const std::function<bool(long long)> &usable,
+                              const QString &expected, QString &note) const {
+    note.clear();
+    if (!settings || !settings->contains(name))
+        return fallback;
+    const QString text = settings->value(name).toString().trimmed();
+    std::optional<long long> value;
+    if (text.startsWith(numberPrefix)) {
+        try {
+            value = ReadInteger(name);
+        } catch (const ERegistryException &) {
+            return fallback;
+        }
+    } else {
+        value = ParseNumber(text.toStdString(), LLONG_MIN, LLONG_MAX);
+        // Digits beyond any width are still a number typed out of range; anything else is no number.
+        const qsizetype sign = text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+')) ? 1 : 0;
+        const bool decimal = text.size() > sign && std::all_of(text.begin() + sign, text.end(), [](QChar c) {
+                                 return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+                             });
+        if (!value && !decimal)
+            return fallback;
+    }
+    if (value && *value >= INT_MIN && *value <= INT_MAX && usable(*value))
+        return static_cast<int>(*value);
+    note = QStringLiteral("Settings: %1=%2 is not %3 - using %4").arg(name, text, expected).arg(fallback);
+    return fallback;
+}
+
+int Registry::ReadHeldInteger(const QString &name, int fallback, int lowest, int highest,
+                              QString &note) const {
+    return ReadHeldInteger(
+        name, fallback, [lowest, highest](long long value) { return value >= lowest && value <= highest; },
+        QStringLiteral("from %1 to %2").arg(lowest).arg(highest), note);
 }
 
 QString Registry::ReadString(const QString &name) const {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -40,6 +41,13 @@ public:
     bool ValueExists(const QString &name) const;
     int ReadInteger(const QString &name) const;
     bool ReadBool(const QString &name) const { return ReadInteger(name) != 0; }
+    // A number a person may have edited, held to what its reader can use. A missing value, or one
+    // that is no number at all, is a failed read and gives `fallback` quietly. A number `usable`
+    // refuses, however large, gives `fallback` too, and `note` then names the value, what it should
+    // be (`expected`, as "from 1 to 99") and what is used instead; otherwise `note` is emptied.
+    int ReadHeldInteger(const QString &name, int fallback, const std::function<bool(long long)> &usable,
+                        const QString &expected, QString &note) const;
+    int ReadHeldInteger(const QString &name, int fallback, int lowest, int highest, QString &note) const;
     // A missing text reads as empty; a number read as a text is a failed read.
     QString ReadString(const QString &name) const;
 

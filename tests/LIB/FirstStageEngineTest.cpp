@@ -92,6 +92,14 @@ TEST_F(FirstStage, BreakSpacingFromTheSettingsOnlyForInternalUse) {
         Tick();
         EXPECT_EQ(port->breaks.size(), 2u) << "with 3000 ms, after four whole seconds";
     }
+    {
+        // Longer than the whole search: the default, said once for the window to show.
+        ScopedEngineSettings settings{{"InternalUse", 1}, {"Break Spacing MS", 2147483647}};
+        MakeLoader();
+        EXPECT_EQ(fs().GetBreakSpacing(), 1500);
+        EXPECT_EQ(loader->GetBreakSpacingNote(),
+                  "Settings: Break Spacing MS=2147483647 is not from 0 to 30000 - using 1500");
+    }
     ScopedEngineSettings settings{{"InternalUse", 0}, {"Break Spacing MS", 3000}};
     MakeLoader();
     EXPECT_EQ(fs().GetBreakSpacing(), 1500);

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStandardPaths>
@@ -141,6 +142,14 @@ TEST_F(LoaderScript, EndLines) {
     form->Memo1->clear();
     form->ExecuteScript();
     EXPECT_EQ(Log(), (QStringList{"Unable to read script " + form->sScriptFileName, aborted}));
+    // A pipe is refused, naming it, and never holds the run.
+    form->sScriptFileName = dir.filePath(QStringLiteral("pipe.lsf"));
+    testsupport::MakeFifo(form->sScriptFileName.toStdString());
+    form->Memo1->clear();
+    form->ExecuteScript();
+    EXPECT_EQ(Log(),
+              (QStringList{"Unable to read script " + form->sScriptFileName + " - it is not a regular file",
+                           aborted}));
 
     // A script that cannot be opened logs nothing; Run Script still ends its busy state.
     form->sScriptFileName = dir.filePath(QStringLiteral("missing.lsf"));
@@ -164,6 +173,9 @@ TEST_F(LoaderScript, LinesAreReadAsWritten) {
     EXPECT_EQ(Run(crlf), (QStringList{"x y", "last", completed}));
     EXPECT_EQ(form->windowTitle(), "Bench 4");
     EXPECT_EQ(Run(lines), (QStringList{"x y", "last", completed}));
+    // A UTF-8 byte-order mark is skipped; a UTF-16 script, which would run nothing, is refused.
+    EXPECT_EQ(Run("\xEF\xBB\xBFMESSAGE first\n"), (QStringList{"first", completed}));
+    EXPECT_EQ(Run(QByteArray("M\0E\0", 4)).value(1), aborted);
 
     // Keywords in any case; the argument starts after the line's first blank, so a line that
     // begins with blanks keeps its keyword in the argument; blanks and tabs before the keyword
@@ -184,19 +196,36 @@ TEST_F(LoaderScript, LinesAreReadAsWritten) {
     const QByteArray tail = QByteArray(300, 'a') + " QUIT";
     EXPECT_EQ(Run("MESSAGE " + tail + "\nMESSAGE next\n"), (QStringList{tail, "next", completed}));
     EXPECT_EQ(Run("QUIT" + QByteArray(60, 'X') + " now\nMESSAGE next\n"), (QStringList{"next", completed}));
+    // A line far too long to read is logged shortened, saying so, and the log stays live.
+    EXPECT_EQ(Run("MESSAGE " + QByteArray(300000, 'a') + "\n").value(0),
+              QString(4000, 'a') + " ... (296000 more characters not shown)");
 }
 
 TEST_F(LoaderScript, SettingKeywords) {
     // COM needs both numbers; at debug level 255 it logs its keyword as written.
-    EXPECT_EQ(Run("COM 3\n"), QStringList{completed});
+    EXPECT_EQ(
+        Run("COM 3\n"),
+        (QStringList{"COM argument \"3\" is not a port and a download rate - nothing changed", completed}));
     EXPECT_EQ(form->iPort, 1);
     EXPECT_EQ(form->iBaudrate, 115200);
     EXPECT_EQ(Run("DEBUG 255\ncom 3 57600\n"), (QStringList{"com", completed}));
     EXPECT_EQ(form->iDebugLevel, 255);
     EXPECT_EQ(form->iPort, 3);
     EXPECT_EQ(form->iBaudrate, 57600);
-    Run("DEBUG 7x\n");
+    EXPECT_EQ(form->StatusPanels[2]->text(), "Download: 57600");
+    EXPECT_EQ(
+        Run("DEBUG 7x\n"),
+        (QStringList{"DEBUG argument \"7x\" is not a plain number from 0 to 255 - using 7", completed}));
     EXPECT_EQ(form->iDebugLevel, 7);
+
+    // Values no card can take are refused, never wrapped, and fail the run.
+    for (const char *refused :
+         {"COM 3 99999999999", "COM 100 57600", "DEBUG 256", "DEBUG -1", "BOOTTARGET 257"})
+        EXPECT_EQ(Run(QByteArray(refused) + "\nMESSAGE after\n").value(1), aborted) << refused;
+    EXPECT_EQ(form->iPort, 3);
+    EXPECT_EQ(form->iBaudrate, 57600);
+    EXPECT_EQ(form->iDebugLevel, 7);
+    EXPECT_EQ(form->editBootTargetID->text(), "0");
 
     Run("BOOTTARGET 5\nTIMEOUT 45\nTRACE 1\nUNIT 9\n");
     EXPECT_EQ(form->editBootTargetID->text(), "5");
@@ -224,7 +253,7 @@ TEST_F(LoaderScript, SettingKeywords) {
     EXPECT_STREQ(engine->GetIntendedPlatform(), "KTR557");
 
     // INIT clears the card's identity and the boot target and ends the link; CLEANUP ends it;
-    // RESET asks the engine (which, with no link, sends and says nothing).
+    // RESET with no link sends nothing and says so.
     form->editPSN->setText("PSN-1");
     const QStringList init = Execute("INIT\n");
     EXPECT_EQ(init.value(0), "Initializing UI...");
@@ -235,7 +264,7 @@ TEST_F(LoaderScript, SettingKeywords) {
     engine->pclMySecondStage->SetEngineState(SS_STATE_STARTUP);
     Execute("CLEANUP\n");
     EXPECT_EQ(engine->GetLoaderState(), SS_STATE_SHUTDOWN);
-    EXPECT_EQ(Run("RESET\n"), QStringList{completed});
+    EXPECT_EQ(Run("RESET\n"), (QStringList{"RESET: no link to a card - no reset was sent", completed}));
 }
 
 TEST_F(LoaderScript, PowerFollowsOnAndOffOnly) {
@@ -250,23 +279,26 @@ TEST_F(LoaderScript, PowerFollowsOnAndOffOnly) {
     Run("POWER 1\n");
     EXPECT_FALSE(engine->pclMyPowerComPort->IsOpen());
 
-    // A power port that does not exist is named in the log; the script goes on.
+    // A power port that does not exist is named in the log, and the run fails.
     testsupport::ScopedComMapping com8{8, QStringLiteral("/dev/no-such-power-port")};
-    EXPECT_EQ(Run("PWRPORT 8\nPOWER ON\n"),
+    EXPECT_EQ(Run("PWRPORT 8\nPOWER ON\nMESSAGE after\n"),
               (QStringList{"Cannot switch the power on: power port COM8 - COM8 does not exist "
                            "(/dev/no-such-power-port)",
-                           completed}));
+                           aborted}));
     EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(LoaderScript, FileKeywordsAndGenerate) {
-    EXPECT_EQ(Run("GENERATE 2\n"), (QStringList{"Need to use SETFILE before GENERATE", completed}));
+    EXPECT_EQ(Run("GENERATE 2\n"), (QStringList{"Need to use SETFILE before GENERATE", aborted}));
 
     const QString app = firmware();
     const QString id2 = TargetIdFileName(app, 2);
     const QString id10 = TargetIdFileName(app, 10);
+    const QString ignored =
+        QStringLiteral("GENERATE argument \"%1\" is not a plain number from 1 to 10 - nothing generated");
     EXPECT_EQ(Run("SETFILE " + app.toLocal8Bit() + "\nGENERATE 0\nGENERATE 11\nGENERATE x\nGENERATE\n"),
-              (QStringList{app, completed}));
+              (QStringList{app, ignored.arg("0"), ignored.arg("11"), ignored.arg("x"), ignored.arg(""),
+                           completed}));
     EXPECT_EQ(form->editFileType->text(), "APP");
     EXPECT_EQ(
         Run("GENERATE 10\nGENERATE 2\nGENERATE 2\n"),
@@ -283,8 +315,15 @@ TEST_F(LoaderScript, FileKeywordsAndGenerate) {
     const QStringList unreadable = Run("GENERATE 3\n");
     EXPECT_EQ(unreadable.size(), 3);
     EXPECT_TRUE(unreadable.value(1).startsWith("Unable to read ")) << unreadable.join('|').toStdString();
-    EXPECT_FALSE(unreadable.contains("File Generated."));
+    EXPECT_EQ(unreadable.value(2), aborted);
     EXPECT_FALSE(QFile::exists(TargetIdFileName(other, 3)));
+
+    // A file the program rejected is never copied.
+    const QString bad = WriteFile(QStringLiteral("bad.hex"), "S3090001000001020304EB\n");
+    const QStringList rejected = Run("SETFILE " + bad.toLocal8Bit() + "\nGENERATE 3\nMESSAGE after\n");
+    EXPECT_EQ(rejected.mid(rejected.size() - 2),
+              (QStringList{"File rejected - nothing generated.", aborted}));
+    EXPECT_FALSE(QFile::exists(TargetIdFileName(bad, 3)));
 }
 
 TEST_F(LoaderScript, RejectedFileNeverReachesTheCard) {
@@ -332,10 +371,16 @@ TEST_F(LoaderScript, DelayWaitsOnTheWindowTimerOnlyForAPositiveTime) {
     EXPECT_FALSE(pumped) << "no wait at all";
     EXPECT_EQ(log.count("DELAY Start"), 3);
     EXPECT_EQ(log.count("DELAY End"), 3);
+    EXPECT_TRUE(log.contains("DELAY argument \"soon\" is not a plain number from 0 to 2147483647 - using 0"));
 
     EXPECT_EQ(Execute("DELAY 20\n"), (QStringList{"DELAY Start", "DELAY End", completed}));
     EXPECT_TRUE(pumped) << "the window stays live while it waits";
     EXPECT_FALSE(form->Timer1->isActive());
+
+    // The script was read whole when the run started: cutting the file during a DELAY changes nothing.
+    QTimer::singleShot(0, [this] { QFile::resize(form->sScriptFileName, 0); });
+    EXPECT_EQ(Execute("DELAY 20\nREM " + QByteArray(8000, 'x') + "\nMESSAGE after\n"),
+              (QStringList{"DELAY Start", "DELAY End", "after", completed}));
 
     // A wait far too long to sit out ends when the program is asked to quit.
     QTimer::singleShot(0, form.get(), [this] { form->close(); });

@@ -127,6 +127,21 @@ TEST_F(MainFormTest, SettingsTypedByHandAreUsedAndStayReadableAfterExit) {
         EXPECT_TRUE(stored.contains(line)) << line << " in " << stored.toStdString();
 }
 
+TEST_F(MainFormTest, StoredPortAndRatesNoCardCanUseAreReplacedByTheirDefaultsAndSaid) {
+    StoreNumber("Port", 0);
+    StoreNumber("Baudrate", 0);
+    StoreNumber("Connectrate", -1);
+    StartWindow();
+    EXPECT_EQ(form->iPort, 1);
+    EXPECT_EQ(form->iBaudrate, 115200);
+    EXPECT_EQ(form->iConnectrate, 9600);
+    EXPECT_EQ(
+        LogLines(),
+        (QStringList{"Settings: Port=0 is not a port from 1 to 99 - using 1",
+                     "Settings: Baudrate=0 is not a download rate the COM settings offer - using 115200",
+                     "Settings: Connectrate=-1 is not a connect rate the COM settings offer - using 9600"}));
+}
+
 TEST_F(MainFormTest, HintsLeaveEveryStatusPanelInView) {
     StartWindow();
     form->show();
@@ -204,6 +219,9 @@ TEST_F(MainFormTest, StoringSettingsThatCannotBeWrittenNeitherThrowsNorKeepsTheE
     blocker.close();
     EXPECT_NO_THROW(DestroyWindow());
     EXPECT_EQ(LoaderInterface, nullptr);
+    // No file there to keep anything: the box does not say it does.
+    EXPECT_EQ(boxes, std::vector<QString>{"Unable to store the settings in " +
+                                          platform::Registry::FileForKey(settingsKey)});
     QFile::remove(folder);
 }
 
@@ -435,7 +453,7 @@ TEST_F(MainFormTest, PortSetupRateOutsideItsListFailsOkAndKeepsTheDialogOpen) {
     dialog.pclMyOKButton->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.GetDownloadBaud(), 300);
-    EXPECT_EQ(dialog.GetComPort(), 0);
+    EXPECT_EQ(dialog.GetComPort(), 60) << "a port the list does not show is kept, never made 0";
 }
 
 TEST_F(MainFormTest, ComSettingsTakesTheValuesOnOkOnly) {

@@ -141,6 +141,10 @@ TEST_F(QueryCard, EndsWhenTheLinkIsNotUpOrTheBootTargetIsNoInteger) {
     EXPECT_TRUE(ss->requests.empty());
     EXPECT_TRUE(form->editOSN->text().isEmpty());
     EXPECT_TRUE(form->aiQueryCard->isEnabled());
+    form->editBootTargetID->setText(QStringLiteral("257")); // an integer no card answers to
+    form->aiQueryCard->trigger();
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(ss->requests.empty());
 
     form->editBootTargetID->setText(QStringLiteral("0"));
     ss->EngineState = SS_STATE_STARTUP;

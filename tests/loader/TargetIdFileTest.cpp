@@ -1,5 +1,7 @@
 #include "TargetIdFile.h"
 
+#include "FileFaults.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -75,4 +77,8 @@ TEST(TargetIdFile, RefusalsAndFailuresLeaveNothingBehind) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.hex"));
     EXPECT_EQ(WriteTargetIdFile(folder, TargetIdFileName(folder, 5), 5), TargetIdResult::ReadFailed);
     EXPECT_FALSE(QFile::exists(TargetIdFileName(folder, 5)));
+    // A pipe is refused at once, never waited on.
+    const QString pipe = dir.filePath("pipe.hex");
+    testsupport::MakeFifo(pipe.toStdString());
+    EXPECT_EQ(WriteTargetIdFile(pipe, TargetIdFileName(pipe, 5), 5), TargetIdResult::ReadFailed);
 }

@@ -319,9 +319,14 @@ TEST_F(WriteFlash, TargetCardIdMustBeAnIntegerFrom0To14) {
         EXPECT_TRUE(form->aiWriteFlash->isEnabled());
     }
     form->editComponentID->setText(QStringLiteral("14"));
-    form->editBootTargetID->setText(QStringLiteral("1x"));
-    form->aiWriteFlash->trigger();
-    EXPECT_TRUE(ss->requests.empty());
+    for (const char *id : {"1x", "257"}) {
+        boxes.clear();
+        form->editBootTargetID->setText(QString::fromLatin1(id));
+        form->aiWriteFlash->trigger();
+        EXPECT_TRUE(ss->requests.empty());
+        EXPECT_EQ(boxes.size(), 1u) << id;
+    }
+    EXPECT_EQ(boxes.back(), "Boot target card ID 257 is out of range (0 to 14)");
 }
 
 TEST_F(WriteFlash, AnEngineStepThatThrowsShowsTheBoxAndEndsTheBusyState) {

@@ -90,6 +90,26 @@ TEST(Registry, ValuesTypedByHandAndInTheOlderForm) {
     EXPECT_EQ(reg.ReadString("Path"), "/home/tech/loaders/ssl,v2.c");
 }
 
+TEST(Registry, AHeldNumberOutOfRangeGivesTheFallbackAndANoteNamingIt) {
+    WriteByHand("[General]\nIn=7\nLow=0\nHuge=99999999999999999999999\nOld=dword:ffffffff\nText=seven\n");
+    Registry reg;
+    ASSERT_TRUE(reg.OpenKey(key, false));
+    QString note;
+    EXPECT_EQ(reg.ReadHeldInteger("In", 1, 1, 99, note), 7);
+    EXPECT_TRUE(note.isEmpty());
+    EXPECT_EQ(reg.ReadHeldInteger("Low", 1, 1, 99, note), 1);
+    EXPECT_EQ(note, "Settings: Low=0 is not from 1 to 99 - using 1");
+    EXPECT_EQ(reg.ReadHeldInteger("Huge", 1, 1, 99, note), 1);
+    EXPECT_EQ(note, "Settings: Huge=99999999999999999999999 is not from 1 to 99 - using 1");
+    EXPECT_EQ(reg.ReadHeldInteger("Old", 1, 1, 99, note), 1);
+    EXPECT_EQ(note, "Settings: Old=dword:ffffffff is not from 1 to 99 - using 1");
+    // No number at all, or none stored, is a failed read as ever: the fallback, quietly.
+    for (const char *name : {"Text", "Missing"}) {
+        EXPECT_EQ(reg.ReadHeldInteger(name, 1, 1, 99, note), 1);
+        EXPECT_TRUE(note.isEmpty()) << name;
+    }
+}
+
 TEST(Registry, OpeningWithoutCreateFailsForMissingKey) {
     const QString missing = QStringLiteral("SOFTWARE\\Zandrel Inc.\\NeverWritten");
     QFile::remove(Registry::FileForKey(missing));
