@@ -70,6 +70,15 @@ using ssengine::Format;
 
 std::uint8_t SSEngine::Run() {
     loader.pclMyTimer->stop();
+    // Refusals (buffer full, NAK) that lasted a whole time-out count as that time-out here, before
+    // the request goes out again: the resend is then the retry, with a time-out of its own. Counted
+    // after the resend instead, the same step would send it once more, and with ACKs not matched to
+    // their frames a late ACK for the one would be taken for the other.
+    if (RefusedResend && platform::Now() - RequestTime > RequestTimeoutSeconds &&
+        GiveUpOrRetry(EngineState, false)) {
+        RequestFailed = true;
+        return STAGE_FAILED;
+    }
     std::uint8_t result = STAGE_CONTINUE;
     switch (EngineState) {
     case 12:
@@ -131,7 +140,7 @@ std::uint8_t SSEngine::WaitForRoom(int state) {
 
 void SSEngine::Sent(int nextState) {
     RoomWaitActive = false;
-    // A card that refuses a request for a whole time-out counts as one that never answers it.
+    // A resend the card asked for keeps the time-out of the send it repeats.
     if (!RefusedResend)
         RequestTime = platform::Now();
     RefusedResend = false;
