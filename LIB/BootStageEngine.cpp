@@ -51,8 +51,16 @@ BootStageEngine::BootStageEngine(TLoaderInterface &owner, const Traits &stageTra
             breakSpacingNote = note.toStdString();
         }
     }
-    if (externalFile)
+    if (externalFile) {
         LoadImageFile();
+        if (!externalImage.problem.empty()) {
+            // The run that needs the image fails with this line; it is also said once the program is
+            // up (nobody listens yet), naming the setting to mend.
+            externalImage.problem += " (" + std::string(traits.fileValue) + ")";
+            QTimer::singleShot(0, &loader,
+                               [&owner = loader, line = externalImage.problem] { owner.LogMessage(line); });
+        }
+    }
 }
 
 BootStageEngine::~BootStageEngine() = default;

@@ -66,6 +66,14 @@ TLoaderInterface::TLoaderInterface(QWidget *owner, std::unique_ptr<ComPort> data
 
 TLoaderInterface::~TLoaderInterface()
 {
+    // The engines still log while they go (closing the file at debug level 255); nobody may be
+    // told about it, since whoever listens reads the engines being destroyed.
+    onStart = nullptr;
+    onComplete = nullptr;
+    onAbortRequest = nullptr;
+    onMessage = nullptr;
+    onProgressRange = nullptr;
+    onProgress = nullptr;
     pclMyTimer->stop();
     pclMyStage0.reset();
     pclMyFirstStage.reset();

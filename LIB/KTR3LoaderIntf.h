@@ -149,6 +149,9 @@ public:
     // Raises the program's main window when a card has been downloaded.
     void BringApplicationToFront();
 
+    // Whether a card request would go out now: the second stage is up and idle, the run not aborted.
+    bool CanRunRequest() const;
+
     // ---- Card requests: each blocks, pumping messages, until the card answered or the request
     // gave up. Device arguments outside 0 to 14 are refused: nothing is sent, the answer is an
     // empty text or 0.

@@ -15,6 +15,10 @@ bool ValidDevice(int device) { return device >= 0 && device < DeviceDetails::Cou
 
 } // namespace
 
+bool TLoaderInterface::CanRunRequest() const {
+    return pclMySecondStage->CanRunRequest();
+}
+
 namespace {
 
 struct IdentityRequest {
@@ -32,6 +36,10 @@ static bool RunIdentityRequest(TLoaderInterface &loader, SSEngine &engine, int d
 {
     if (!ValidDevice(device))
         return false;
+    // A request that cannot go out (no link, or a run that ended) is not said to; the answer is
+    // the one on record.
+    if (!engine.CanRunRequest())
+        return true;
     if (r.always)
         loader.LogMessage(r.startLine);
     else
@@ -117,6 +125,8 @@ const char *TLoaderInterface::GetCardAppVersion(int device)
 const char *TLoaderInterface::GetSSLPVersion()
 {
     SSEngine &engine = *pclMySecondStage;
+    if (!engine.CanRunRequest())
+        return engine.SSLPVersion.c_str();
     LogMessage("Requesting SSLP_Ver...");
     engine.RunRequest(0, 0);
     if (engine.SSLPVersionReceived)
@@ -171,6 +181,8 @@ namespace {
 int RunSetRequest(TLoaderInterface &loader, SSEngine &engine, const char *startLine, int state, const char *handledLine,
                   std::uint8_t deviceByte = 0)
 {
+    if (!engine.CanRunRequest())
+        return 1;
     if (*startLine != '\0')
         loader.LogDebug(startLine);
     engine.RunRequest(deviceByte, state);
@@ -214,6 +226,8 @@ int TLoaderInterface::SetMarker(int device, int)
         return 0;
     SSEngine &engine = *pclMySecondStage;
     engine.MarkerFound[static_cast<std::size_t>(device)] = false;
+    if (!engine.CanRunRequest())
+        return 0;
     LogDebug("Setting Marker...");
     engine.RunRequest(static_cast<std::uint8_t>(device), 31);
     if (!engine.MarkerFound[static_cast<std::size_t>(device)])
@@ -226,6 +240,8 @@ int TLoaderInterface::SetPacketTimeout(int value)
 {
     SSEngine &engine = *pclMySecondStage;
     engine.PacketTimeout = value;
+    if (!engine.CanRunRequest())
+        return 0;
     LogDebug("Setting Packet Timeout..");
     const int ran = engine.RunRequest(0, 35);
     if (engine.AckReceived && ran)
@@ -247,6 +263,8 @@ int TLoaderInterface::ResetCard()
 }
 
 // ---- Erase and programming ---------------------------------------------------------------------
+// Each erase first has the engine read and check the file it and the programming after it use
+// (PrepareErase): a refused file, or no link, is said before anything is announced or sent.
 
 int TLoaderInterface::RequestResetNVM(int device)
 {
@@ -255,6 +273,8 @@ int TLoaderInterface::RequestResetNVM(int device)
     ResetNVM = 1;
     ResetData = 0;
     BootCodeLoad = 0;
+    if (!pclMySecondStage->PrepareErase())
+        return 1;
     LogMessage("Resetting NVM ...");
     return RunSetRequest(*this, *pclMySecondStage, "", 10, "Reset NVM Handled", static_cast<std::uint8_t>(device));
 }
@@ -267,6 +287,8 @@ int TLoaderInterface::RequestResetData(int device, int block)
     DataBlock = static_cast<std::uint8_t>(block);
     ResetNVM = 0;
     BootCodeLoad = 0;
+    if (!pclMySecondStage->PrepareErase())
+        return 1;
     LogMessage("Resetting Data ...");
     return RunSetRequest(*this, *pclMySecondStage, "", 10, "Reset Data Handled", static_cast<std::uint8_t>(device));
 }
@@ -278,6 +300,8 @@ int TLoaderInterface::EraseApplication(int device)
     ResetNVM = 0;
     BootCodeLoad = 0;
     ResetData = 0;
+    if (!pclMySecondStage->PrepareErase())
+        return 1;
     if (GetDebug() == 255)
         LogMessage(Format("Erasing Application Device ID: %d", device));
     else
@@ -293,6 +317,8 @@ int TLoaderInterface::EraseBootCode(int device)
     ResetNVM = 0;
     BootCodeLoad = 1;
     ResetData = 0;
+    if (!pclMySecondStage->PrepareErase())
+        return 1;
     LogMessage("Erasing Boot Code...");
     return RunSetRequest(*this, *pclMySecondStage, "", 10, "Erase Boot Code Handled", static_cast<std::uint8_t>(device));
 }

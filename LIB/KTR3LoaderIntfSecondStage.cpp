@@ -5,13 +5,25 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <climits>
 #include <cstdio>
 
 bool TLoaderInterface::SetFileName(const char *name) {
     fileName = name ? name : "";
+    // No file has a name that long; the name itself would flood the log.
+    if (fileName.size() >= PATH_MAX) {
+        fileName.clear();
+        LogMessage("Unable to open file - its name is longer than the system allows");
+        pclMySecondStage->ForgetFileProperties();
+        return false;
+    }
     LogDebug("Setting file as:");
     LogDebug(fileName);
-    return pclMySecondStage->ReadFileProperties() != 0;
+    if (pclMySecondStage->ReadFileProperties() != 0)
+        return true;
+    // A refused file is not kept: nothing later may program it, or the file accepted before it.
+    fileName.clear();
+    return false;
 }
 
 const char *TLoaderInterface::GetFileApplicationType() const {

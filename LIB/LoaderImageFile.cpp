@@ -1,9 +1,8 @@
 #include "LoaderImageFile.h"
 
+#include "WholeFile.h"
+
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <memory>
 
 namespace loaderimage {
 namespace {
@@ -100,23 +99,29 @@ LoaderImage ParseImageText(std::string_view text, std::size_t capacity, const st
 }
 
 LoaderImage ReadImageFile(const std::string &path, std::size_t capacity) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "r"), &std::fclose);
-    if (!file) {
-        LoaderImage image;
+    // A named pipe would hold the program before its window is up, an endless device would fill
+    // its memory: neither is read.
+    std::string text;
+    LoaderImage image;
+    switch (platform::ReadWholeFile(path, text, MaxImageFileBytes)) {
+    case platform::ReadOutcome::Read:
+        return ParseImageText(text, capacity, "Loader image file " + path);
+    case platform::ReadOutcome::OpenFailed:
         image.problem = "Unable to open loader image file " + path;
-        return image;
-    }
-    ImageTextReader reader(capacity);
-    char line[MaxLineLength + 1];
-    while (!reader.Overflowed() && std::fgets(line, sizeof line, file.get()))
-        reader.AddLine(std::string_view(line, std::strlen(line)));
-    // A read error is not the end of the image: what was read of it must not reach the card.
-    if (std::ferror(file.get())) {
-        LoaderImage image;
+        break;
+    case platform::ReadOutcome::NotRegular:
+        image.problem = "Loader image file " + path + " is not a regular file and was refused";
+        break;
+    case platform::ReadOutcome::TooLarge:
+        image.problem = "Loader image file " + path + " is larger than " + std::to_string(MaxImageFileBytes) +
+                        " bytes and was refused";
+        break;
+    case platform::ReadOutcome::ReadFailed:
+        // What was read of it must not reach the card.
         image.problem = "Unable to read loader image file " + path;
-        return image;
+        break;
     }
-    return reader.Finish("Loader image file " + path);
+    return image;
 }
 
 } // namespace loaderimage

@@ -45,7 +45,11 @@ private:
 // Reads an image from text held in memory (a built-in image).
 LoaderImage ParseImageText(std::string_view text, std::size_t capacity, const std::string &what);
 
-// Reads an external loader image file. A file that cannot be opened gives an empty image.
+// Loader image files are a few hundred KB of text; no real one comes near this.
+inline constexpr std::size_t MaxImageFileBytes = 64u << 20;
+
+// Reads an external loader image file, once and whole; only a regular file of at most
+// MaxImageFileBytes is read. A file that cannot be used gives an empty image and the problem.
 LoaderImage ReadImageFile(const std::string &path, std::size_t capacity);
 
 } // namespace loaderimage

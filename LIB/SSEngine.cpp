@@ -75,6 +75,8 @@ bool SSEngine::CanRunRequest() const {
 }
 
 int SSEngine::SetDebug() {
+    if (!CanRunRequest())
+        return 0;
     LogDebug("Setting Card Debug Level..");
     // A request that could not run (no link) did not set the card's level.
     const int ran = RunRequest(0, 23);
@@ -92,6 +94,8 @@ int SSEngine::SetDeviceID(int device) {
 
 int SSEngine::StartSetRequest(int device, const char *before, int state, const char *after) {
     loader.SetDeviceID(device);
+    if (!CanRunRequest())
+        return 1;
     LogDebug(before);
     RunRequest(0, state);
     if (AckReceived)

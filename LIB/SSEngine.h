@@ -81,14 +81,23 @@ public:
 
     // ---- Firmware file ----
     int ReadFileProperties();
+    // Back to the properties of no file, as a refused file leaves them.
+    void ForgetFileProperties();
     int ParseSRecord(const char *line);
     int ParseSRecordZqx(const char *line);
     // The S3 address range of the open file; also checks every line as programming will read
-    // it and returns the number of the first bad one (from 1), 0 when all are good, -1 when there
-    // is no file open or it could not be read.
+    // it and returns the number of the first bad one (from 1), 0 when all are good, or one of the
+    // refusals below.
     int ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest);
+    static constexpr int FileUnreadable = -1;  // no file open, or it could not be read
+    static constexpr int FileWithoutData = -2; // not one S1, S2 or S3 line
+    static constexpr int FileChanged = -3;     // its header no longer says what was read
     // Reads the whole file: the scan and programming parse that copy.
     void OpenFile();
+    // Before an erase is announced: reads and checks the file the erase and the programming after
+    // it will use, when this kind of erase needs one. False (and said why) when the file is
+    // refused or no request can go out now; nothing is sent then.
+    bool PrepareErase();
     void CloseFile();
     int GetFileBlocks();
     int GetFilePositionBlocks();
@@ -153,8 +162,8 @@ public:
     int PacketTimeout = 60;
     // Set when a step failed the run, so a request waiting on it stops waiting.
     bool RequestFailed = false;
-    // The first bad line of the file the last erase refused (0: none, -1: the file could not be
-    // read); such a file is not programmed.
+    // Why the last erase refused its file: its first bad line, or one of the refusals of
+    // ScanAddressRange; 0 when it did not. Such a file is not programmed.
     int BadFileLine = 0;
 
 protected:
@@ -177,6 +186,17 @@ private:
     std::uint8_t WaitStep(int state);
     std::uint8_t StartupStep();
     std::uint8_t DoneStep();
+    // What an erase of the kind the facade's options name sends, and whether it needs the file.
+    struct ErasePlan {
+        std::uint8_t mode;
+        bool readsFile;
+        bool takesRange; // the file's S3 range becomes the application offset and range
+        bool sendsRange;
+    };
+    ErasePlan PlanErase() const;
+    // Reads the file for an erase and checks it whole; a refusal is said, naming the file or its
+    // first bad line, and leaves no file open.
+    bool ReadFileForErase(const ErasePlan &plan);
     std::uint8_t EraseStep();
     std::uint8_t SetTextStep(int state, std::uint8_t code, const std::string &text);
     std::uint8_t SetHWCapabilitiesStep();
@@ -201,6 +221,9 @@ private:
 
     // Firmware file.
     int ParseDataLine(const char *line, bool zqx);
+    // A "S0~" header record line; the header is the lines of that kind the file begins with.
+    static bool IsHeaderLine(const char *line);
+    static std::string HeaderOf(const std::string &text);
     // The line at `position` of `text`; false at its end.
     static bool ReadLine(const std::string &text, std::size_t &position,
                          std::array<char, LineBufferSize> &buffer, bool &tooLong);
@@ -214,6 +237,10 @@ private:
     // the card. Empty when no file is open or it could not be read.
     std::optional<std::string> FirmwareImage;
     std::size_t FirmwarePosition = 0;
+    // The header lines ReadFileProperties() decided by, and the file they were read from: the file
+    // read again for the erase must still begin with them.
+    std::string CheckedFileName;
+    std::string CheckedHeader;
     std::string FileApplicationType = "APP";
     std::string FileSWVersion = "DEV-LOAD";
     bool SignedHexFile = false;

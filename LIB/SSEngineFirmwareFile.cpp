@@ -110,13 +110,18 @@ bool ScanWord(const char *text, std::size_t width, std::string &word) {
     return true;
 }
 
-bool ScanInt(const char *text, int &value) {
+// A decimal number as "%d" finds it; false when there is none. One too large for an int is read
+// as -1, so that no range takes it. `number` is the number as written.
+bool ScanInt(const char *text, int &value, std::string &number) {
+    while (std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
     errno = 0;
     char *end = nullptr;
     const long v = std::strtol(text, &end, 10);
-    if (end == text || errno == ERANGE || v < INT_MIN || v > INT_MAX)
+    if (end == text)
         return false;
-    value = static_cast<int>(v);
+    number.assign(text, static_cast<const char *>(end));
+    value = errno == ERANGE || v < INT_MIN || v > INT_MAX ? -1 : static_cast<int>(v);
     return true;
 }
 
@@ -135,6 +140,20 @@ std::string Trimmed(const std::string &text) {
 } // namespace
 
 using ssengine::Format;
+
+bool SSEngine::IsHeaderLine(const char *line) {
+    return std::strncmp(line, "S0~", 3) == 0 && line[3] != '\0';
+}
+
+std::string SSEngine::HeaderOf(const std::string &text) {
+    std::array<char, LineBufferSize> line{};
+    bool tooLong = false;
+    std::size_t position = 0;
+    std::size_t end = 0;
+    while (ReadLine(text, position, line, tooLong) && IsHeaderLine(line.data()))
+        end = position;
+    return text.substr(0, end);
+}
 
 bool SSEngine::ReadLine(const std::string &text, std::size_t &position,
                         std::array<char, LineBufferSize> &buffer, bool &tooLong) {
@@ -155,40 +174,49 @@ bool SSEngine::ReadLine(const std::string &text, std::size_t &position,
     return true;
 }
 
-int SSEngine::ReadFileProperties() {
-    LogDebug("ReadFileProperties() #1:");
-    LogDebug(loader.fileName);
-    std::string text;
-    switch (platform::ReadWholeFile(loader.fileName, text, kMaxFirmwareFileBytes)) {
-    case platform::ReadOutcome::Read:
-        break;
-    case platform::ReadOutcome::OpenFailed:
-    case platform::ReadOutcome::NotRegular:
-    case platform::ReadOutcome::TooLarge:
-        Log("Unable to open file");
-        return 0;
-    case platform::ReadOutcome::ReadFailed:
-        // A read error is not the end of the header.
-        Log(Format("Cannot read file %s", loader.fileName.c_str()));
-        return 0;
-    }
-    LogDebug("ReadFileProperties() #2:  ");
+void SSEngine::ForgetFileProperties() {
     loader.SetFilePlatform("");
     loader.SetDestinationPlatform("");
     FileSWVersion = "DEV-LOAD";
     FileApplicationType = "APP";
-    LogDebug("ReadFileProperties() #3:  ");
     ValidSWPlatforms.clear();
+    CheckedFileName.clear();
+    CheckedHeader.clear();
+}
 
-    const std::string &name = loader.fileName;
-    SignedHexFile = name.size() >= 5 && strcasecmp(name.c_str() + name.size() - 5, ".shex") == 0;
+int SSEngine::ReadFileProperties() {
+    LogDebug("ReadFileProperties() #1:");
+    LogDebug(loader.fileName);
+    const char *name = loader.fileName.c_str();
+    // The one read the header is checked from; a pipe or a device is never opened, and nothing
+    // near the bound is a firmware file.
+    std::string text;
+    const platform::ReadOutcome read = platform::ReadWholeFile(loader.fileName, text, kMaxFirmwareFileBytes);
+    if (read != platform::ReadOutcome::Read) {
+        // Nothing of the file accepted before stays with a file that was refused.
+        ForgetFileProperties();
+        if (read == platform::ReadOutcome::NotRegular)
+            Log(Format("Unable to open file %s - not a regular file", name));
+        else if (read == platform::ReadOutcome::TooLarge)
+            Log(Format("Unable to open file %s - larger than %zu MB", name, kMaxFirmwareFileBytes >> 20));
+        else if (read == platform::ReadOutcome::ReadFailed)
+            Log(Format("Cannot read file %s", name)); // a read error is not the end of the header
+        else
+            Log("Unable to open file");
+        return 0;
+    }
+    LogDebug("ReadFileProperties() #2:  ");
+    ForgetFileProperties();
+    LogDebug("ReadFileProperties() #3:  ");
+
+    const std::string &path = loader.fileName;
+    SignedHexFile = path.size() >= 5 && strcasecmp(path.c_str() + path.size() - 5, ".shex") == 0;
 
     bool header = false;
     std::array<char, LineBufferSize> line{};
     bool tooLong = false;
     std::size_t position = 0;
-    while (ReadLine(text, position, line, tooLong) && std::strncmp(line.data(), "S0~", 3) == 0 &&
-           line[3] != '\0') {
+    while (ReadLine(text, position, line, tooLong) && IsHeaderLine(line.data())) {
         const char letter = line[3];
         // The value follows "S0~" letter "~"; without that second '~' it does not scan.
         const char *value = line[4] == '~' ? line.data() + 5 : "";
@@ -207,10 +235,19 @@ int SSEngine::ReadFileProperties() {
             break;
         case 'I': {
             int id = 0;
-            if (ScanInt(value, id)) {
-                Log(Format("Setting First Stage Device ID to %d", id));
-                loader.SetFirstStageDeviceID(id);
+            std::string number;
+            if (!ScanInt(value, id, number))
+                break;
+            // The ID names a card behind the link; one the link cannot have must not send the
+            // run to another card.
+            if (!ValidDevice(id)) {
+                Log(Format("First Stage Device ID %s is out of range (0 to %d) - Unable to proceed",
+                           number.c_str(), ::DeviceDetails::Count - 1));
+                ForgetFileProperties();
+                return 0;
             }
+            Log(Format("Setting First Stage Device ID to %d", id));
+            loader.SetFirstStageDeviceID(id);
             break;
         }
         case 'P': {
@@ -260,8 +297,11 @@ int SSEngine::ReadFileProperties() {
             break;
         }
     }
-    if (header)
+    if (header) {
+        CheckedFileName = loader.fileName;
+        CheckedHeader = HeaderOf(text);
         return 1;
+    }
     Log("Invalid Hex File - Unable to proceed");
     return 0;
 }
@@ -309,10 +349,11 @@ int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     lowest = 0;
     highest = 0;
     if (!FirmwareImage)
-        return -1;
+        return FileUnreadable;
     std::uint32_t low = 0xFFFFFFFFu;
     std::uint32_t high = 0;
     bool any = false;
+    bool data = false;
     int lineNumber = 0;
     int firstBad = 0;
     std::array<char, LineBufferSize> line{};
@@ -324,6 +365,7 @@ int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
         const SRecordLine record = ReadSRecordLine(line.data());
         if (firstBad == 0 && (tooLong || !record.Good()))
             firstBad = lineNumber;
+        data = data || record.type == '1' || record.type == '2' || record.type == '3';
         // A line longer than the buffer still names its address and count in the part read.
         if (record.type != '3' || !record.headerOk)
             continue;
@@ -334,7 +376,8 @@ int SSEngine::ScanAddressRange(std::uint32_t &lowest, std::uint32_t &highest) {
     // A file without S3 lines has no range, and so no application offset either.
     lowest = any ? low : 0;
     highest = any ? high : 0;
-    return firstBad;
+    // A file with nothing to program would still have the card erased.
+    return firstBad != 0 ? firstBad : data ? 0 : FileWithoutData;
 }
 
 std::uint32_t SSEngine::ApplicationOffset() const {

@@ -239,6 +239,11 @@ void SSEngine::HandleAcknowledgement(std::uint8_t code) {
             loader.GetCommStats().CountNAKBuffFull();
         else
             loader.GetCommStats().CountNAKInvalid();
+        // With no request under way (the run over, ending, or not begun) there is nothing to send
+        // again and nothing to wait for: a late refusal must not follow the run's last line.
+        if (EngineState == SS_STATE_IDLE || EngineState == SS_STATE_STARTUP || EngineState == SS_STATE_DONE ||
+            EngineState == SS_STATE_SHUTDOWN)
+            break;
         ResendState(EngineState);
         --TxSequence;
         loader.pclMyTimer->stop();

@@ -70,6 +70,15 @@ using ssengine::Format;
 
 std::uint8_t SSEngine::Run() {
     loader.pclMyTimer->stop();
+    // Refusals (buffer full, NAK) that lasted a whole time-out count as that time-out here, before
+    // the request goes out again: the resend is then the retry, with a time-out of its own. Counted
+    // after the resend instead, the same step would send it once more, and with ACKs not matched to
+    // their frames a late ACK for the one would be taken for the other.
+    if (RefusedResend && platform::Now() - RequestTime > RequestTimeoutSeconds &&
+        GiveUpOrRetry(EngineState, false)) {
+        RequestFailed = true;
+        return STAGE_FAILED;
+    }
     std::uint8_t result = STAGE_CONTINUE;
     switch (EngineState) {
     case 12:
@@ -131,7 +140,7 @@ std::uint8_t SSEngine::WaitForRoom(int state) {
 
 void SSEngine::Sent(int nextState) {
     RoomWaitActive = false;
-    // A card that refuses a request for a whole time-out counts as one that never answers it.
+    // A resend the card asked for keeps the time-out of the send it repeats.
     if (!RefusedResend)
         RequestTime = platform::Now();
     RefusedResend = false;
@@ -254,59 +263,88 @@ void SSEngine::ResendState(int state) {
     }
 }
 
+SSEngine::ErasePlan SSEngine::PlanErase() const {
+    const bool zqx = CardPlatform() == "zqx5";
+    if (loader.BootCodeLoad)
+        return {1, true, !zqx, false};
+    if (loader.ResetNVM)
+        return {3, !zqx, !zqx, false};
+    if (loader.ResetData)
+        return {5, true, true, true};
+    return {static_cast<std::uint8_t>(zqx ? 2 : 4), true, !zqx, !zqx};
+}
+
+bool SSEngine::ReadFileForErase(const ErasePlan &plan) {
+    OpenFile();
+    std::uint32_t low = 0;
+    std::uint32_t high = 0;
+    // A file that programming would stop at a bad line, that holds nothing to program, or that is
+    // gone or unreadable, is refused before anything is erased; so is one whose header no longer
+    // says what the run was decided by (another file copied over it since it was opened).
+    int refusal = ScanAddressRange(low, high);
+    if (FirmwareImage && CheckedFileName == loader.fileName && HeaderOf(*FirmwareImage) != CheckedHeader)
+        refusal = FileChanged;
+    const char *name = loader.fileName.c_str();
+    switch (refusal) {
+    case 0:
+        if (plan.takesRange) {
+            LowAddress = low;
+            HighAddress = high;
+        }
+        return true;
+    case FileUnreadable:
+        Log(Format("Cannot read file %s - nothing erased or programmed", name));
+        break;
+    case FileWithoutData:
+        Log(Format("File %s has no data records - nothing erased or programmed", name));
+        break;
+    case FileChanged:
+        Log(Format("File %s has changed since it was opened - nothing erased or programmed", name));
+        break;
+    default:
+        Log(Format("BAD line %d in hex file - nothing erased or programmed", refusal));
+        break;
+    }
+    BadFileLine = refusal;
+    CloseFile();
+    return false;
+}
+
+bool SSEngine::PrepareErase() {
+    if (!CanRunRequest())
+        return false;
+    BadFileLine = 0;
+    const ErasePlan plan = PlanErase();
+    if (plan.readsFile)
+        return ReadFileForErase(plan);
+    // Programming after an erase that reads no file must not find the file of an earlier one.
+    FirmwareImage.reset();
+    FirmwarePosition = 0;
+    return true;
+}
+
 std::uint8_t SSEngine::EraseStep() {
     if (!HasRoom(23))
         return WaitForRoom(10);
+    const ErasePlan plan = PlanErase();
+    // The file PrepareErase() read, or an earlier send of this erase; the erase state started on
+    // its own reads it here.
+    if (plan.readsFile && !FirmwareImage && !ReadFileForErase(plan)) {
+        EngineState = SS_STATE_IDLE;
+        return STAGE_AGAIN;
+    }
     AckReceived = false;
     std::fill_n(TxPayload.begin(), 12, std::uint8_t{0});
     TxPayload[0] = 22;
     TxPayload[1] = DeviceID;
-    const bool zqx = CardPlatform() == "zqx5";
-    bool withRange = false;
-    bool opened = true;
-    bool takeRange = !zqx;
-    std::uint8_t mode;
-    if (loader.BootCodeLoad) {
+    TxPayload[2] = plan.mode;
+    if (loader.BootCodeLoad)
         Log("Downloading Boot...");
-        mode = 1;
-    } else if (loader.ResetNVM) {
-        mode = 3;
-        opened = !zqx;
-    } else if (loader.ResetData) {
-        mode = 5;
-        TxPayload[11] = loader.DataBlock;
-        takeRange = true;
-        withRange = true;
-    } else {
+    else if (!loader.ResetNVM && !loader.ResetData)
         Log("Downloading...");
-        mode = zqx ? 2 : 4;
-        withRange = !zqx;
-    }
-    if (opened) {
-        OpenFile();
-        // A file that programming would stop at a bad line is refused before anything is erased.
-        std::uint32_t low = 0;
-        std::uint32_t high = 0;
-        const int bad = ScanAddressRange(low, high);
-        if (bad != 0) {
-            // A file moved or made unreadable since its header was read must not cost the card
-            // its contents either.
-            if (bad < 0)
-                Log(Format("Cannot read file %s - nothing erased or programmed", loader.fileName.c_str()));
-            else
-                Log(Format("BAD line %d in hex file - nothing erased or programmed", bad));
-            BadFileLine = bad;
-            CloseFile();
-            EngineState = SS_STATE_IDLE;
-            return STAGE_AGAIN;
-        }
-        if (takeRange) {
-            LowAddress = low;
-            HighAddress = high;
-        }
-    }
-    TxPayload[2] = mode;
-    if (withRange) {
+    if (plan.mode == 5)
+        TxPayload[11] = loader.DataBlock;
+    if (plan.sendsRange) {
         for (int i = 0; i < 4; ++i) {
             TxPayload[3 + i] = static_cast<std::uint8_t>(LowAddress >> (24 - 8 * i));
             TxPayload[7 + i] = static_cast<std::uint8_t>(HighAddress >> (24 - 8 * i));

@@ -133,6 +133,13 @@ void TMainForm::WriteFlash() {
 
     // Without a link nothing can be checked, erased or programmed; say so instead of "Done.".
     if (r != SS_STATE_IDLE) {
+        // The file could no longer be read as the run began: the engine said why and opened no
+        // port, and the file is no longer the accepted one.
+        if (engine.GetFilename().empty()) {
+            LogLine(QStringLiteral("File %1 rejected - nothing was written.").arg(sFileName));
+            ForgetAcceptedFile();
+            return;
+        }
         LogLine(QStringLiteral("Unable to reach the card - nothing was written."));
         return;
     }
@@ -248,15 +255,16 @@ void TMainForm::WriteFlash() {
                     engine.SetHWVersion(static_cast<std::uint8_t>(t), Text(editHWRev).c_str());
                 if (!tw && engine.IsHWCapabilitiesSupported())
                     engine.SetHWCapabilities(static_cast<std::uint8_t>(t));
-                if (engine.IsMACSupported() && !Trimmed(editMAC1).empty()) {
+                // After a run ended (a "Loader Abort") no MAC request goes out, and none is said to.
+                if (engine.IsMACSupported() && !Trimmed(editMAC1).empty() && engine.CanRunRequest()) {
                     LogLine(QStringLiteral("Setting MAC 0"));
                     engine.SetMAC(static_cast<std::uint8_t>(t), Trimmed(editMAC1).c_str());
                 }
-                if (engine.IsMAC2Supported() && !Trimmed(editMAC2).empty()) {
+                if (engine.IsMAC2Supported() && !Trimmed(editMAC2).empty() && engine.CanRunRequest()) {
                     LogLine(QStringLiteral("Setting MAC 1"));
                     engine.SetMAC(1, Trimmed(editMAC2).c_str());
                 }
-                if (engine.IsMAC3Supported() && !Trimmed(editMAC3).empty()) {
+                if (engine.IsMAC3Supported() && !Trimmed(editMAC3).empty() && engine.CanRunRequest()) {
                     LogLine(QStringLiteral("Setting MAC 2"));
                     engine.SetMAC(2, Trimmed(editMAC3).c_str());
                 }

@@ -24,6 +24,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <climits>
 
 TMainForm *MainForm = nullptr;
 TLoaderInterface *LoaderInterface = nullptr;
@@ -414,10 +415,18 @@ void TMainForm::ResetBusyState() {
 
 bool TMainForm::OpenHexFile(QString fileName) {
     sFileName = fileName;
-    LogLine(fileName);
-    bFileAccepted = LoaderInterface->SetFileName(fileName.toLocal8Bit().constData()) ? 1 : 0;
-    if (!bFileAccepted)
+    const QByteArray localName = fileName.toLocal8Bit();
+    // A name longer than any path the system takes is refused by the engine, which says so; the
+    // name itself is not logged (a line of that length holds the window).
+    if (localName.size() < PATH_MAX)
+        LogLine(fileName);
+    // Cleared first, so that no way out of the engine's check leaves the earlier file accepted.
+    bFileAccepted = 0;
+    bFileAccepted = LoaderInterface->SetFileName(localName.constData()) ? 1 : 0;
+    if (!bFileAccepted) {
+        ForgetAcceptedFile();
         return false;
+    }
     if (!LoaderInterface->IsSWPlatformValid(LoaderInterface->GetCardPlatform()) &&
         LoaderInterface->GetDebug() == 255) {
         LoaderInterface->LogMessage("Software is invalid for platform!!");
@@ -443,6 +452,16 @@ bool TMainForm::OpenHexFile(QString fileName) {
     RebuildFileHistoryMenu();
     setWindowTitle(QStringLiteral("Quorvel - ") + fileName);
     return true;
+}
+
+void TMainForm::ForgetAcceptedFile() {
+    bFileAccepted = 0;
+    for (QLineEdit *edit : {editFilePlatform, editFileType, editFileVersion})
+        edit->clear();
+    // A caption a script set is left as it is.
+    if (windowTitle().startsWith(QLatin1String("Quorvel - ")))
+        setWindowTitle(QStringLiteral("Quorvel"));
+    UpdateActionStates();
 }
 
 void TMainForm::RebuildFileHistoryMenu() {

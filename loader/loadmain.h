@@ -173,6 +173,9 @@ private:
     QString ChooseFileToOpen(QString &initialDir, const QString &defaultSuffix, const QString &filter);
     void RunOperation(const std::function<void()> &body);
     void FinishPendingQuit();
+    // A file the engine refused, or could no longer read: none is accepted, Write Flash is off,
+    // and neither the file edits nor the caption name the file accepted before.
+    void ForgetAcceptedFile();
     void WriteFlash();
     // The class library's strict integer conversion: raises on anything but an integer.
     static int StrToInt(const QString &text);

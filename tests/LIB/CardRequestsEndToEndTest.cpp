@@ -162,19 +162,29 @@ TEST_F(CardRequests, ProgramCardReportsEveryFailure) {
 }
 
 TEST_F(CardRequests, FileGoneOrUnreadableSinceItsHeaderWasReadIsRefusedBeforeTheErase) {
-    // Moved away before the UPDATE, or its reads fail from the first: a read error that returns
-    // no part of a line is no end of the file either.
-    for (const bool unreadable : {false, true}) {
-        SCOPED_TRACE(unreadable);
+    // Moved away before the UPDATE (0), or its reads fail from the first (1): a read error that
+    // returns no part of a line is no end of the file either. Another card's file copied over it
+    // (2), and a file of nothing but its header (3), are refused too; each before the erase is
+    // announced.
+    for (const int fault : {0, 2, 3, 1}) { // the unreadable file last: it stays so
+        SCOPED_TRACE(fault);
         Start(OneCard("KTR557"));
         Link(appFile);
-        if (unreadable)
-            testsupport::MakeUnreadable(loader->GetFilename());
+        const std::string path = loader->GetFilename();
+        std::string said = "Cannot read file " + path + " - nothing erased or programmed";
+        if (fault == 0)
+            ASSERT_EQ(std::remove(path.c_str()), 0);
+        else if (fault == 1)
+            testsupport::MakeUnreadable(path);
+        else if (fault == 2)
+            said = "File " + Write(Firmware("S0~P~KTR933\nS0~T~APP\nS0~V~7.01\n", 0x00400000)) +
+                   " has changed since it was opened - nothing erased or programmed";
         else
-            ASSERT_EQ(std::remove(loader->GetFilename().c_str()), 0);
-        EXPECT_EQ(loader->ProgramFile(loader->GetFilename().c_str()), 0);
-        EXPECT_TRUE(Logged("Cannot read file " + loader->GetFilename() + " - nothing erased or programmed"))
-            << Last();
+            said = "File " + Write("S0~P~KTR557\nS0~T~APP\nS0~V~7.01\n") +
+                   " has no data records - nothing erased or programmed";
+        EXPECT_EQ(loader->ProgramFile(path.c_str()), 0);
+        EXPECT_EQ(Last(), said);
+        EXPECT_FALSE(Logged("Erasing Application ..."));
         EXPECT_TRUE(Erases().empty());
         EXPECT_FALSE(Logged("Done."));
         Finish();
@@ -195,11 +205,10 @@ TEST_F(CardRequests, FileChangedWhileItIsProgrammedDoesNotReachTheCard) {
     const std::string rebuilt = build(2);
     ASSERT_EQ(rebuilt.size(), big.size());
     // Once the card holds three payloads: the file is cut half way (a copy over it) at a line end
-    // or inside a line, a rebuild of the same size is copied over it (0), or its reads start to
-    // fail (a share dropping out: a folder under its descriptor, -1). The card gets the image the
-    // scan before the erase read and checked, whole.
+    // or inside a line, or a rebuild of the same size is copied over it (0). The card gets the
+    // image the scan before the erase read and checked, whole.
     const auto half = static_cast<long>(big.find('\n', big.size() / 2) + 1);
-    for (const long cutAt : {half, half + 11, 0L, -1L}) {
+    for (const long cutAt : {half, half + 11, 0L}) {
         SCOPED_TRACE(cutAt);
         Start(OneCard("KTR557"));
         Link(big);
@@ -211,10 +220,8 @@ TEST_F(CardRequests, FileChangedWhileItIsProgrammedDoesNotReachTheCard) {
             during.stop();
             if (cutAt > 0)
                 ASSERT_EQ(::truncate(path.c_str(), cutAt), 0);
-            else if (cutAt == 0)
-                Write(rebuilt);
             else
-                testsupport::FailReadsOfOpenFile(path);
+                Write(rebuilt);
         });
         during.start(1);
         EXPECT_EQ(loader->ProgramFile(path.c_str()), 1) << Last();

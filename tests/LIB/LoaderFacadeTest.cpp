@@ -422,6 +422,13 @@ TEST_F(Facade, DebugLevelKeepsOnlyItsLowByte) {
     EXPECT_FALSE(loader->SetDebug(0)) << "no link: the card's debug request is refused";
 }
 
+TEST_F(Facade, NothingReachesTheCallbacksWhileTheEngineIsDestroyed) {
+    InstallCallbacks();
+    loader->debugLevel = 255; // the second stage logs "closing file" as it goes
+    loader.reset();
+    EXPECT_TRUE(rec.messages.empty());
+}
+
 TEST_F(Facade, CloseAsksBeforeAbandoningARun) {
     std::vector<QString> asked;
     platform::SetMessageHandler([&](const platform::MessageRequest &r) {

@@ -94,6 +94,9 @@ TEST_F(FirmwareFile, FirstStageDeviceIDGoesToTheFirstStage) {
     ASSERT_EQ(Read("S0~I~5\nS0~P~A\n"), 1);
     EXPECT_EQ(Count("Setting First Stage Device ID to 5"), 1);
     EXPECT_EQ(Count("Setting First Stage Target ID to: 5"), 1);
+    EXPECT_EQ(Read("S0~P~A\nS0~I~257\n"), 0) << "no device behind the link has that ID";
+    EXPECT_EQ(Count("First Stage Device ID 257 is out of range (0 to 14) - Unable to proceed"), 1);
+    EXPECT_EQ(Count("Setting First Stage Target ID to: 257"), 0);
 }
 
 TEST_F(FirmwareFile, DefaultsComeBackWithEveryRead) {
@@ -127,7 +130,7 @@ TEST_F(FirmwareFile, SetFileNameThroughTheFacade) {
     EXPECT_TRUE(loader->SetFileName(good.c_str()));
     const std::string missing = dir.filePath("m.hex").toStdString();
     EXPECT_FALSE(loader->SetFileName(missing.c_str()));
-    EXPECT_EQ(loader->GetFilename(), missing) << "the name is kept after a failure";
+    EXPECT_EQ(loader->GetFilename(), "") << "a refused file is not kept to be programmed later";
 }
 
 // ---- S-record lines ----

@@ -324,7 +324,8 @@ TEST_F(SecondStage, BufferFullResendsAfterAPauseThatAnAckCutsShort) {
 }
 
 TEST_F(SecondStage, NakResendsWithoutAMessage) {
-    loader->fileName = WriteFile("a.hex", "S0~P~X\n"); // the erase reads its file first
+    loader->fileName =
+        WriteFile("a.hex", "S0~P~X\n" + DataLines(0, 16, 16)); // the erase reads its file first
     Begin(10);
     Sent();
     Nak();
@@ -338,6 +339,11 @@ TEST_F(SecondStage, BufferFullOutsideTheResendStatesKeepsWaiting) {
     Begin(37);
     BufferFull();
     EXPECT_EQ(ss->EngineState, 38);
+    // With no request under way (the run over), a late one changes nothing and says nothing.
+    ss->EngineState = SS_STATE_SHUTDOWN;
+    BufferFull();
+    EXPECT_EQ(Count("Buffer full - waiting..."), 1);
+    EXPECT_EQ(ss->TxSequence, 0);
 }
 
 TEST_F(SecondStage, ResendStateMapsOnlyItsSixWaitingStates) {

@@ -16,16 +16,24 @@ std::string P(std::initializer_list<int> bytes, const std::string &tail = {}) {
     return p + tail;
 }
 
-// The payloads of the host frames in a stream of them.
-std::vector<std::string> Payloads(const std::string &stream) {
+// The host frames in a stream of them.
+std::vector<std::string> Frames(const std::string &stream) {
     std::vector<std::string> out;
     std::size_t at = 0;
     while (at + 7 <= stream.size()) {
         const std::size_t n =
             static_cast<std::uint8_t>(stream[at + 3]) << 8 | static_cast<std::uint8_t>(stream[at + 4]);
-        out.push_back(stream.substr(at + 7, n));
+        out.push_back(stream.substr(at, 7 + n + 4));
         at += 7 + n + 4;
     }
+    return out;
+}
+
+// The payloads of the host frames in a stream of them.
+std::vector<std::string> Payloads(const std::string &stream) {
+    std::vector<std::string> out;
+    for (const std::string &frame : Frames(stream))
+        out.push_back(frame.substr(7, frame.size() - 11));
     return out;
 }
 
@@ -260,6 +268,48 @@ TEST_F(SecondStage, ACardThatKeepsRefusingAPayloadTimesOutLikeOneThatNeverAnswer
     EXPECT_EQ(r, STAGE_FAILED);
     EXPECT_EQ(Count("Timeout on state: 13"), 3);
     EXPECT_EQ(Count("Loader Abort"), 1);
+}
+
+TEST_F(SecondStage, RefusalsAsLongAsATimeoutCostOneRetryAndNoPayload) {
+    // The card refuses payload 2 for 96 s, takes the next resend with its ACK 2.5 s late and
+    // refuses payload 3 once; it answers frames in order, at least 100 ms apart.
+    loader->fileName = WriteFile("p.hex", DataLines(0, 16384, 16));
+    ss->OpenFile();
+    ss->EngineState = 12;
+    testsupport::CardSecondStageModel card;
+    std::vector<std::pair<int, std::string>> replies; // when due (ms), what
+    int now = 0, lastTick = -1, lastDue = 0, refusingSince = -1;
+    bool lateAck = false, refused3 = false;
+    std::uint8_t r = STAGE_CONTINUE;
+    for (; now < 600000 && r != STAGE_FAILED && ss->EngineState != SS_STATE_IDLE; now += 100) {
+        for (; !replies.empty() && replies.front().first <= now; replies.erase(replies.begin()))
+            Feed(replies.front().second);
+        if (now - lastTick >= loader->pclMyTimer->interval()) {
+            r = Tick();
+            lastTick = now;
+        }
+        for (const std::string &frame : Frames(Sent())) {
+            const std::uint32_t address =
+                static_cast<std::uint8_t>(frame[11]) << 24 | static_cast<std::uint8_t>(frame[12]) << 16 |
+                static_cast<std::uint8_t>(frame[13]) << 8 | static_cast<std::uint8_t>(frame[14]);
+            int delay = 100;
+            if (address == 3904 && refusingSince < 0)
+                refusingSince = now;
+            if (address == 3904 && now - refusingSince < 96000)
+                card.QueueFault(testsupport::CardSecondStageModel::Fault::BufferFull);
+            else if (address == 3904 && !std::exchange(lateAck, true))
+                delay = 2500;
+            if (address == 7808 && !std::exchange(refused3, true))
+                card.QueueFault(testsupport::CardSecondStageModel::Fault::BufferFull);
+            lastDue = std::max(now + delay, lastDue + 100);
+            replies.emplace_back(lastDue, card.Feed(frame));
+        }
+        clock.Advance(100);
+    }
+    ASSERT_NE(r, STAGE_FAILED);
+    EXPECT_EQ(Count("Timeout on state: 13"), 1);
+    const auto hold = card.Lock();
+    EXPECT_EQ(card.devices[0].memory.size(), 16384u) << "every payload reached the card";
 }
 
 TEST_F(SecondStage, ProgramPayloadLargerThanTheWholeBufferWaitsOnlyForAnEmptyBuffer) {

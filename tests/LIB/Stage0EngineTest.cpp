@@ -1,8 +1,10 @@
 #include "BootStageTestSupport.h"
 #include "BuiltInImages.h"
+#include "FileFaults.h"
 #include "S0Engine.h"
 #include "TpclMyCommStats.h"
 
+#include <QCoreApplication>
 #include <fstream>
 
 using namespace bootstagetest;
@@ -78,6 +80,15 @@ TEST_F(Stage0, ExternalFileOfOnlyAClosingRecordEndsAfterOneAcknowledgement) {
     Tick();
     EXPECT_EQ(loader->GetLoaderStage(), LOADER_FIRST_STAGE);
     EXPECT_TRUE(port->IsOpen()) << "the first stage goes on on the same port";
+}
+
+TEST_F(Stage0, AnExternalFileThatIsAPipeIsRefusedAtStartNamingItsSetting) {
+    const std::string path = (dir.path() + "/fs.txt").toStdString();
+    testsupport::MakeFifo(path);
+    UseFile("", false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen.messages, std::vector<std::string>{"Loader image file " + path +
+                                                      " is not a regular file and was refused (FSFile)"});
 }
 
 TEST_F(Stage0, WakesTheBootROMWithTwoBreaksSpacedByWholeSecondsThenTheResetCommand) {

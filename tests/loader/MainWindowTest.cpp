@@ -314,7 +314,7 @@ TEST_F(MainFormTest, RecentItemOpensTheFileItShowsWhenStoredEntriesHaveGaps) {
     EXPECT_EQ(StoredText("FileHistory9"), QString());
 }
 
-TEST_F(MainFormTest, RejectedFileIsLoggedAndDisablesWriteFlashButChangesNothingElse) {
+TEST_F(MainFormTest, RejectedFileIsLoggedAndNoFileStaysAcceptedButTheRecentListIsKept) {
     StartWindow();
     const QString good = FirmwareFile(QStringLiteral("good.hex"), "KTR557", "APP", "2.1");
     chosenFile = good;
@@ -336,13 +336,19 @@ TEST_F(MainFormTest, RejectedFileIsLoggedAndDisablesWriteFlashButChangesNothingE
     EXPECT_EQ(form->bFileAccepted, 0);
     EXPECT_FALSE(form->aiWriteFlash->isEnabled());
     EXPECT_TRUE(Logged(bad));
-    EXPECT_EQ(form->editFileVersion->text(), "2.1");
-    EXPECT_EQ(form->windowTitle(), "Quorvel - " + good);
+    EXPECT_EQ(form->editFileVersion->text(), "") << "the good file is no longer the one accepted";
+    EXPECT_EQ(form->windowTitle(), "Quorvel");
+    EXPECT_TRUE(LoaderInterface->GetFilename().empty()) << "nothing left for the engine to program";
     EXPECT_EQ(RecentItems(), QStringList{good});
 
     chosenFile.clear(); // Cancel
     form->aiFileOpen->trigger();
     EXPECT_EQ(form->sFileName, bad);
+
+    // A name longer than the system takes is refused before it reaches the log.
+    EXPECT_FALSE(form->OpenHexFile(QString(PATH_MAX, QLatin1Char('a'))));
+    EXPECT_EQ(LogLines().back(), "Unable to open file - its name is longer than the system allows");
+    EXPECT_EQ(LogLines().filter(QString(300, QLatin1Char('a'))).size(), 0);
 }
 
 TEST_F(MainFormTest, CallbacksFillTheLogAndTheProgressBar) {

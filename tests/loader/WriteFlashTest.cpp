@@ -164,6 +164,26 @@ TEST_F(WriteFlash, BootCodeKeepsTheIdentityAndWritesItBack) {
     EXPECT_TRUE(Done());
 }
 
+TEST_F(WriteFlash, AfterLoaderAbortNoRequestIsSaidToGoOut) {
+    StartWindow();
+    form->editMAC1->setText(QStringLiteral("00:11:22:33:44:55"));
+    form->OpenHexFile(FirmwareFile(QStringLiteral("boot.hex"), "KTR557", "BOOT"));
+    LinkUp("KTR557");
+    ss->DeviceDetails[0].PSN = "9UE0001";
+    ss->duringRequest = [this](int state) { // the PSN request times out a third time
+        if (state == 8) {
+            LoaderInterface->Abort();
+            ss->EngineState = SS_STATE_STARTUP;
+        }
+    };
+    form->aiWriteFlash->trigger();
+    EXPECT_EQ(ss->requests.back(), "GetPSN@0");
+    for (const char *line :
+         {"Requesting OSN...", "Requesting HW_Ver...", "Erasing Boot Code...", "Setting MAC 0"})
+        EXPECT_FALSE(Logged(QString::fromLatin1(line))) << line;
+    EXPECT_FALSE(Done());
+}
+
 TEST_F(WriteFlash, BootCodeGatesOnPsnInternalUseAndProtection) {
     struct Case {
         std::string psn;
@@ -261,6 +281,12 @@ TEST_F(WriteFlash, LinkDownSaysTheCardWasNotReachedInsteadOfDone) {
     EXPECT_LT(form->ProgressBar1->value(), form->ProgressBar1->maximum());
     EXPECT_EQ(form->bBusy, 0);
     EXPECT_TRUE(form->aiWriteFlash->isEnabled());
+
+    // A file that can no longer be read when the run begins opens no port: the file is named.
+    ASSERT_TRUE(QFile::remove(form->sFileName));
+    form->aiWriteFlash->trigger();
+    EXPECT_EQ(LogLines().back(), "File " + form->sFileName + " rejected - nothing was written.");
+    EXPECT_FALSE(form->aiWriteFlash->isEnabled());
 }
 
 TEST_F(WriteFlash, FailedProgrammingSaysSoInsteadOfDone) {
