@@ -284,7 +284,7 @@ int TMainForm::ExecuteScript() {
             quit = true;
             break;
         case ScriptKeyword::RESET:
-            if (engine.pclMySecondStage->CanRunRequest())
+            if (engine.CanRunRequest())
                 engine.ResetCard();
             else
                 LogLine(QStringLiteral("RESET: no link to a card - no reset was sent"));

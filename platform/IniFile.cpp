@@ -132,6 +132,8 @@ void IniFile::Load() {
     for (QByteArray &bytes : raw) {
         if (bytes.endsWith('\r'))
             bytes.chop(1);
+        // A lone CR typed inside a line would keep its value from ever being written back.
+        bytes.replace('\r', ' ');
         Line line;
         line.text = DecodeLine(bytes, line.windows1252);
         codePage = codePage || line.windows1252;

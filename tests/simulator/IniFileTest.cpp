@@ -65,13 +65,16 @@ TEST(IniFile, WritesKeepTheOtherLines) {
 
 TEST(IniFile, ALineBreakNeverReachesTheFile) {
     QTemporaryDir dir;
-    const QString name = WriteFile(dir, "[S]\nK=old\n");
+    const QString name = WriteFile(dir, "[S]\nK=old\nJ=a\rb\n");
     IniFile ini(name);
+    // A CR typed inside a line is read as a blank, so the value can go back under any key.
+    EXPECT_TRUE(ini.WriteString("S", "J2", ini.ReadString("S", "J", "")));
+    ini.DeleteKey("S", "J2");
     // What follows a break would come back as a section and keys of its own.
     EXPECT_FALSE(ini.WriteString("S", "K", "new\n[UserButtons]\nButtonGroup=3"));
     EXPECT_FALSE(ini.WriteString("S", "L", "a\rb"));
     ini.UpdateFile();
-    EXPECT_EQ(pelmoratest::FileContents(name), "[S]\nK=old\n");
+    EXPECT_EQ(pelmoratest::FileContents(name), "[S]\nK=old\nJ=a b\n");
     // Refused, not failed: the file takes the other keys.
     IniSettings settings(name);
     settings.SetSection("S");
