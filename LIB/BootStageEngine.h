@@ -3,6 +3,7 @@
 #include "BootRecords.h"
 #include "LoaderImageFile.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -57,7 +58,8 @@ public:
     bool IsCardAccepted() const { return cardAccepted; }
 
     // Card search time-out in seconds.
-    void SetTimeoutSeconds(int seconds) { timeoutSeconds = seconds; }
+    // A time below 0 is no time at all; held here, the arithmetic on it cannot overflow.
+    void SetTimeoutSeconds(int seconds) { timeoutSeconds = std::max(seconds, 0); }
     int GetTimeoutSeconds() const { return timeoutSeconds; }
     int GetBreakSpacing() const { return breakSpacing; }
     // Empty, or the line that says the stored break spacing could not be used and what is.

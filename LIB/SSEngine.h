@@ -35,6 +35,8 @@ public:
     static constexpr int LineBufferSize = 256;
     // Real firmware images are a few MB; anything far larger (or endless) is not one.
     static constexpr std::size_t kMaxFirmwareFileBytes = 64u << 20;
+    // Far more than the few "S0~" lines that lead a firmware file.
+    static constexpr std::size_t kHeaderReadBytes = 64u << 10;
     static constexpr double RequestTimeoutSeconds = 95.0;
     // Free bytes the port must have before a frame of the usual size is written.
     static constexpr int MinOutRoom = 14;

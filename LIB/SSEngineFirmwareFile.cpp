@@ -188,10 +188,11 @@ int SSEngine::ReadFileProperties() {
     LogDebug("ReadFileProperties() #1:");
     LogDebug(loader.fileName);
     const char *name = loader.fileName.c_str();
-    // The one read the header is checked from; a pipe or a device is never opened, and nothing
-    // near the bound is a firmware file.
+    // The one read the header is checked from, of the file's start only; a pipe or a device is
+    // never opened, and nothing near the bound is a firmware file.
     std::string text;
-    const platform::ReadOutcome read = platform::ReadWholeFile(loader.fileName, text, kMaxFirmwareFileBytes);
+    const platform::ReadOutcome read =
+        platform::ReadFileStart(loader.fileName, text, kMaxFirmwareFileBytes, kHeaderReadBytes);
     if (read != platform::ReadOutcome::Read) {
         // Nothing of the file accepted before stays with a file that was refused.
         ForgetFileProperties();

@@ -1,4 +1,5 @@
 // Loader script files: one keyword command a line, for unattended and production runs.
+#include "ComPorts.h"
 #include "Dialogs.h"
 #include "KTR3LoaderIntf.h"
 #include "LoaderScriptLine.h"
@@ -132,7 +133,7 @@ int TMainForm::ExecuteScript() {
         case ScriptKeyword::BOOTTARGET: {
             const QString previous = editBootTargetID->text();
             editBootTargetID->setText(qarg);
-            // No integer raises, as ever; an integer no card answers to is refused before it is used.
+            // No integer raises; an integer no card answers to is refused before it is used.
             try {
                 engine.SetFirstStageTargetID(TargetCardID(editBootTargetID->text(), "Boot target card ID"));
             } catch (const std::out_of_range &refused) {
@@ -160,11 +161,11 @@ int TMainForm::ExecuteScript() {
                 LogLine(
                     QStringLiteral("COM argument \"%1\" is not a port and a download rate - nothing changed")
                         .arg(qarg));
-            } else if (port < 1 || port > kMaxComPort) {
+            } else if (port < 1 || port > platform::kMaxComPort) {
                 LogLine(QStringLiteral("COM %1 refused - %2 is not a port from 1 to %3")
                             .arg(qarg)
                             .arg(port)
-                            .arg(kMaxComPort));
+                            .arg(platform::kMaxComPort));
                 bScriptAbort = 1;
             } else if (!TPortSetup::OffersDownloadRate(rate)) {
                 LogLine(QStringLiteral("COM %1 refused - %2 is not a download rate the COM settings offer")
@@ -275,7 +276,7 @@ int TMainForm::ExecuteScript() {
             break;
         case ScriptKeyword::PWRPORT: {
             const int port = ScriptArgToInt(arg);
-            NoteScriptNumber(line, 0, kMaxComPort, UsingNumber(port));
+            NoteScriptNumber(line, 0, platform::kMaxComPort, UsingNumber(port));
             engine.SetPowerComPort(port);
             break;
         }
@@ -291,7 +292,7 @@ int TMainForm::ExecuteScript() {
             break;
         case ScriptKeyword::TIMEOUT: {
             const int seconds = ScriptArgToInt(arg);
-            NoteScriptNumber(line, 0, INT_MAX, UsingNumber(seconds));
+            NoteScriptNumber(line, 0, INT_MAX, UsingNumber(std::max(seconds, 0)));
             engine.SetFirstStageTimeout(seconds);
             break;
         }

@@ -1,4 +1,5 @@
 // Reading the stored settings at start and writing them back at exit.
+#include "ComPorts.h"
 #include "Dialogs.h"
 #include "KTR3LoaderIntf.h"
 #include "Registry.h"
@@ -79,8 +80,8 @@ void TMainForm::FormCreate() {
             return [lowest, highest](long long value) { return value >= lowest && value <= highest; };
         };
         bInternalUse = ReadNumber(reg, "InternalUse", 0) != 0 ? 1 : 0;
-        iPort =
-            held("Port", 1, inRange(1, kMaxComPort), QStringLiteral("a port from 1 to %1").arg(kMaxComPort));
+        iPort = held("Port", 1, inRange(1, platform::kMaxComPort),
+                     QStringLiteral("a port from 1 to %1").arg(platform::kMaxComPort));
         iBaudrate = held("Baudrate", 115200, &TPortSetup::OffersDownloadRate,
                          QStringLiteral("a download rate the COM settings offer"));
         iConnectrate = held("Connectrate", 9600, &TPortSetup::OffersConnectRate,

@@ -99,6 +99,10 @@ int TMainForm::ConnectToCard() {
         if (iDebugLevel == 255)
             LogLine(QStringLiteral("SS_STATE_DONE"));
     }
+    // The engine dropped a file it could no longer read as the run began (Write Flash, a
+    // script's LOAD or UPDATE, Query Card): it is no longer the accepted one either.
+    if (engine.GetFilename().empty() && bFileAccepted)
+        ForgetAcceptedFile();
     return engine.GetLoaderState();
 }
 
@@ -137,7 +141,6 @@ void TMainForm::WriteFlash() {
         // port, and the file is no longer the accepted one.
         if (engine.GetFilename().empty()) {
             LogLine(QStringLiteral("File %1 rejected - nothing was written.").arg(sFileName));
-            ForgetAcceptedFile();
             return;
         }
         LogLine(QStringLiteral("Unable to reach the card - nothing was written."));
@@ -169,6 +172,8 @@ void TMainForm::WriteFlash() {
     // A programming step that fails (a refused file, no acknowledgement, an abort) must not end
     // in "Done.".
     bool fullyProgrammed = true;
+    // A file the card must not take is refused with a line of its own, which then ends the run.
+    bool refused = false;
     const auto program = [&] {
         if (!engine.ProgramCard(0))
             fullyProgrammed = false;
@@ -203,6 +208,7 @@ void TMainForm::WriteFlash() {
                    (filePlatform == "KTR567" || BeginsWith(filePlatform, "KTR9"))) {
             if (BeginsWith(card, "P8TB")) {
                 engine.LogMessage("*** Programming CPLD not supported on P8TB ***");
+                refused = true;
             } else if (engine.CheckForOptiLoad(1)) {
                 // already on the card
             } else if (BeginsWith(card, "KTR9")) {
@@ -236,8 +242,10 @@ void TMainForm::WriteFlash() {
             const bool du = code == QLatin1String("DU");
             if (!bInternalUse && !ue && !du) {
                 LogLine(QStringLiteral("Unknown file type - Unable to proceed."));
+                refused = true;
             } else if (filePlatform != "GARVO9" && (engine.GetBootCodeType(t) & 2) != 0) {
                 LogLine(QStringLiteral("Protected - Unable to proceed."));
+                refused = true;
             } else {
                 engine.SetDeviceID(t);
                 if (!tw && engine.IsHWCapabilitiesSupported())
@@ -313,6 +321,11 @@ void TMainForm::WriteFlash() {
         if (!cardReset)
             LogLine(QStringLiteral("The card was not reset - power it off and on before trying again."));
         // A production script must not go on to report success for this card.
+        if (bScriptRunning)
+            bScriptAbort = 1;
+        return;
+    }
+    if (refused) {
         if (bScriptRunning)
             bScriptAbort = 1;
         return;

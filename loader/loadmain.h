@@ -74,9 +74,6 @@ public:
     // Appends one line to the message log; a line too long to be read is shortened, saying so.
     void LogLine(const QString &text);
 
-    // Port numbers a COMn setting can name.
-    static constexpr int kMaxComPort = 99;
-
     // Whether Write Flash, Query Card or a script is running (they pump messages while they wait).
     bool IsOperationRunning() const { return iOperationDepth > 0; }
 

@@ -18,7 +18,7 @@ QString ComPortDevicePath(int n) {
         return QStringLiteral("/dev/ttyS%1").arg(n - 1);
     if (n <= 64)
         return QStringLiteral("/dev/ttyUSB%1").arg(n - 33);
-    if (n <= 99)
+    if (n <= kMaxComPort)
         return QStringLiteral("/dev/ttyACM%1").arg(n - 65);
     return {};
 }

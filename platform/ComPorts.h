@@ -6,6 +6,9 @@
 // else 1-32 are /dev/ttyS0-31, 33-64 are /dev/ttyUSB0-31 and 65-99 are /dev/ttyACM0-34.
 namespace platform {
 
+// The highest COM number the table maps.
+constexpr int kMaxComPort = 99;
+
 // The device node for COM port n; empty when n maps to nothing.
 QString ComPortDevicePath(int n);
 

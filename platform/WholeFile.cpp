@@ -189,7 +189,11 @@ bool IsSameFile(const QString &first, const QString &second) {
            one.st_ino == other.st_ino;
 }
 
-ReadOutcome ReadWholeFile(const std::string &path, std::string &data, std::size_t maxBytes) {
+namespace {
+
+// Both reads of a file a person named: the checks, then at most `readLimit` bytes of it.
+ReadOutcome ReadRegularFile(const std::string &path, std::string &data, std::size_t maxBytes,
+                            std::size_t readLimit) {
     data.clear();
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
@@ -204,15 +208,30 @@ ReadOutcome ReadWholeFile(const std::string &path, std::string &data, std::size_
         return ReadOutcome::NotRegular;
     if (static_cast<std::uintmax_t>(info.st_size) > maxBytes)
         return ReadOutcome::TooLarge;
-    if (!ReadUpTo(fd.get(), data, maxBytes)) {
+    if (!ReadUpTo(fd.get(), data, readLimit)) {
         data.clear();
         return ReadOutcome::ReadFailed;
     }
-    if (data.size() > maxBytes) {
-        data.clear();
-        return ReadOutcome::TooLarge;
+    if (data.size() > readLimit) {
+        data.resize(readLimit);
+        // Grown past the bound while it was read (or a file that tells no size).
+        if (readLimit == maxBytes) {
+            data.clear();
+            return ReadOutcome::TooLarge;
+        }
     }
     return ReadOutcome::Read;
+}
+
+} // namespace
+
+ReadOutcome ReadWholeFile(const std::string &path, std::string &data, std::size_t maxBytes) {
+    return ReadRegularFile(path, data, maxBytes, maxBytes);
+}
+
+ReadOutcome ReadFileStart(const std::string &path, std::string &data, std::size_t maxBytes,
+                          std::size_t startBytes) {
+    return ReadRegularFile(path, data, maxBytes, std::min(startBytes, maxBytes));
 }
 
 ReadOutcome ReadWholeFile(std::FILE *file, std::string &data) {

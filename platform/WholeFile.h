@@ -54,6 +54,10 @@ enum class ReadOutcome { Read, OpenFailed, NotRegular, TooLarge, ReadFailed };
 // A file over `maxBytes`, or one that grows past it while it is read, is refused too. Tells a read
 // error from the end of the file (an ifstream or a bare fread loop takes one for the other).
 ReadOutcome ReadWholeFile(const std::string &path, std::string &data, std::size_t maxBytes);
+// The same checks, but only the first `startBytes` of the file are read: for a header, where the
+// whole file is not needed.
+ReadOutcome ReadFileStart(const std::string &path, std::string &data, std::size_t maxBytes,
+                          std::size_t startBytes);
 // The same for an open stream, read from where it stands to its end; never OpenFailed.
 ReadOutcome ReadWholeFile(std::FILE *file, std::string &data);
 

@@ -90,6 +90,9 @@ std::string MessageLog::FormatLogLine(const char *text, MessageCategory category
 }
 
 MessageLog::SequenceResult MessageLog::SequenceLogFile(const QString &startDirectory, int &index) const {
+    // The settings file named as the log is no log: moved away, the settings would be gone.
+    if (platform::IsSameFile(fileNameNoPrompt, protectedFile))
+        return SequenceResult::RenameFailed;
     const QString candidate = FirstFreeNumberedName(startDirectory, "Pelmora%03d.log", index);
     if (candidate.isEmpty())
         return SequenceResult::NoneAvailable;
@@ -101,6 +104,8 @@ MessageLog::EraseCheck MessageLog::CheckErase() const {
     const QFileInfo file(fileNameNoPrompt);
     if (!file.exists())
         return EraseCheck::Missing;
+    if (platform::IsSameFile(fileNameNoPrompt, protectedFile))
+        return EraseCheck::AccessDenied;
     return file.isFile() && file.isReadable() && file.isWritable() ? EraseCheck::Erasable
                                                                    : EraseCheck::AccessDenied;
 }

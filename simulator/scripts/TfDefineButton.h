@@ -1,4 +1,6 @@
 #pragma once
+#include "ButtonScriptInterpreter.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -12,7 +14,8 @@ class QPushButton;
 class TfDefineButton : public QDialog {
 public:
     static constexpr int kMaxLines = 100;
-    static constexpr int kMaxLineLength = 599;
+    // The longest line a script runs; a longer one typed here would not run whole.
+    static constexpr int kMaxLineLength = ButtonScriptInterpreter::kLineLimit;
 
     explicit TfDefineButton(QWidget *parent = nullptr);
 

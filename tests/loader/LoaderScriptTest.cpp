@@ -233,6 +233,8 @@ TEST_F(LoaderScript, SettingKeywords) {
     EXPECT_EQ(engine->GetFirstStageTimeout(), 45);
     EXPECT_EQ(engine->GetTracing(), 1);
     EXPECT_EQ(form->bTracing, 0) << "TRACE sets the engine only";
+    Run("TIMEOUT -99999999999\n");
+    EXPECT_EQ(engine->GetFirstStageTimeout(), 0);
 
     // ON and OFF are the whole argument in any case; anything else does nothing.
     Run("OPTILOAD off\n");
@@ -338,6 +340,13 @@ TEST_F(LoaderScript, RejectedFileNeverReachesTheCard) {
         EXPECT_EQ(log.mid(log.size() - 2), (QStringList{"File rejected - card not programmed.", aborted}))
             << log.join('|').toStdString();
     }
+
+    // A file gone since it was accepted is dropped when the link is tried, by the window too.
+    const QString gone = firmware();
+    ASSERT_TRUE(form->OpenHexFile(gone));
+    ASSERT_TRUE(QFile::remove(gone));
+    EXPECT_EQ(Run("UPDATE\n").last(), aborted);
+    EXPECT_EQ(form->bFileAccepted, 0);
 }
 
 TEST_F(LoaderScript, NoCardAttached) {

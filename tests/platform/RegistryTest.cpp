@@ -103,7 +103,7 @@ TEST(Registry, AHeldNumberOutOfRangeGivesTheFallbackAndANoteNamingIt) {
     EXPECT_EQ(note, "Settings: Huge=99999999999999999999999 is not from 1 to 99 - using 1");
     EXPECT_EQ(reg.ReadHeldInteger("Old", 1, 1, 99, note), 1);
     EXPECT_EQ(note, "Settings: Old=dword:ffffffff is not from 1 to 99 - using 1");
-    // No number at all, or none stored, is a failed read as ever: the fallback, quietly.
+    // No number at all, or none stored, is a failed read: the fallback, quietly.
     for (const char *name : {"Text", "Missing"}) {
         EXPECT_EQ(reg.ReadHeldInteger(name, 1, 1, 99, note), 1);
         EXPECT_TRUE(note.isEmpty()) << name;

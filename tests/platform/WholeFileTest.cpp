@@ -100,6 +100,10 @@ TEST(WholeFile, OnlyARegularFileWithinItsBoundIsRead) {
     EXPECT_EQ(data, std::string(100, 'x'));
     EXPECT_EQ(ReadWholeFile(folder + "/image.hex", data, 99), ReadOutcome::TooLarge);
     EXPECT_TRUE(data.empty());
+    // A header needs the file's start only; the file is still held to its bound.
+    EXPECT_EQ(ReadFileStart(folder + "/image.hex", data, 100, 10), ReadOutcome::Read);
+    EXPECT_EQ(data, std::string(10, 'x'));
+    EXPECT_EQ(ReadFileStart(folder + "/image.hex", data, 99, 10), ReadOutcome::TooLarge);
 }
 
 TEST(WholeFile, NothingButARegularFileIsWrittenReplacedOrMoved) {

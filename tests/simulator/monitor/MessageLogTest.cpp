@@ -129,6 +129,14 @@ TEST(MessageLog, SequenceTakesTheFirstFreeNumber) {
     log.SetFileNameNoPrompt(dir.filePath("folder.log"));
     EXPECT_EQ(log.SequenceLogFile(dir.path(), index), MessageLog::SequenceResult::RenameFailed);
     EXPECT_TRUE(QFileInfo(dir.filePath("folder.log")).isDir());
+    // Nor is the settings file, by whatever name it is given.
+    MessageLog settingsLog;
+    Touch(dir.filePath("Pelmora.ini"), "[Configuration]");
+    settingsLog.SetProtectedFile(dir.filePath("Pelmora.ini"));
+    settingsLog.SetFileNameNoPrompt(dir.filePath("Pelmora.ini"));
+    EXPECT_EQ(settingsLog.SequenceLogFile(dir.path(), index), MessageLog::SequenceResult::RenameFailed);
+    EXPECT_EQ(settingsLog.CheckErase(), MessageLog::EraseCheck::AccessDenied);
+    EXPECT_EQ(FileContents(dir.filePath("Pelmora.ini")), "[Configuration]");
 
     QTemporaryDir full;
     for (int i = 1; i <= kNumberedFileTries; ++i)

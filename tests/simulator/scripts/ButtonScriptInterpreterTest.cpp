@@ -370,7 +370,7 @@ TEST_F(Script, FileCommands) {
     EXPECT_EQ(filter, "Binary Files|*.a90;*.hex");
 }
 
-TEST_F(Script, AFileThatIsNotSentWholeEndsTheScript) {
+TEST_F(Script, AFileGoesOutAsItWasWhenItsSendStartedOrNotAtAll) {
     // Written over at its own size, or cut to half, while it goes out: what goes out is the file
     // as it was when its send started, and the script goes on.
     for (const bool cut : {false, true}) {
