@@ -454,7 +454,10 @@ TEST(TfPelmoraQueries, PeriodicQueryOnlyWhileTheGraphIsShownAndIdle) {
 
 TEST(TfPelmoraConnect, APortThatCannotBeConfiguredIsNotConnected) {
     StartDirectory start;
-    ScopedComMapping map(1, "/dev/null");
+    // A plain file of the test's own is no terminal either.
+    const QString notAPort = QDir::currentPath() + "/not-a-port";
+    QFile(notAPort).open(QIODevice::WriteOnly);
+    ScopedComMapping map(1, notAPort);
     TfPelmora window;
     std::vector<QString> messages;
     platform::SetMessageHandler([&](const platform::MessageRequest &r) {
@@ -466,7 +469,7 @@ TEST(TfPelmoraConnect, APortThatCannotBeConfiguredIsNotConnected) {
     EXPECT_FALSE(window.IsPortOpen());
     EXPECT_EQ(window.findChild<QPushButton *>("bComOpenClose")->text(), "Connect");
     EXPECT_TRUE(window.windowTitle().endsWith("COM1 at 38400 BAUD is not connected"));
-    EXPECT_EQ(messages, std::vector<QString>{"Cannot open /dev/null: it is not a serial port."});
+    EXPECT_EQ(messages, std::vector<QString>{"Cannot open " + notAPort + ": it is not a serial port."});
 }
 
 TEST(TfPelmoraLayout, OffSwitchesToTheTerminalLayoutAndBack) {

@@ -6,6 +6,7 @@
 #include "SentenceParser.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -152,7 +153,10 @@ TEST(SerialPortOpen, FailuresLeaveTheRightPortState) {
     {
         // A device that is no terminal cannot be configured: the port is closed again rather
         // than left open at a rate that never took.
-        ScopedComMapping notATerminal(64, "/dev/null");
+        QTemporaryDir dir;
+        const std::string plain = dir.filePath("not-a-port").toStdString();
+        ::close(::open(plain.c_str(), O_WRONLY | O_CREAT, 0600));
+        ScopedComMapping notATerminal(64, QString::fromStdString(plain));
         EXPECT_FALSE(port.OpenPort(64, 9600));
         EXPECT_FALSE(port.IsOpen());
         EXPECT_NE(port.GetLastError(), 0u);
