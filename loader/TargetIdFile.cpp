@@ -4,15 +4,10 @@
 #include "WholeFile.h"
 
 #include <QFile>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
-#include <unistd.h>
 
 QString TargetIdFileName(const QString &firmwareFile, int n) {
     const qsizetype slash = firmwareFile.lastIndexOf(QLatin1Char('/'));
@@ -24,11 +19,6 @@ QString TargetIdFileName(const QString &firmwareFile, int n) {
 }
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The firmware reader takes header records only from the file's leading "S0~" lines.
 bool IsHeaderRecord(const std::string &line) {
@@ -63,7 +53,7 @@ std::string CopiedLines(std::string_view source) {
 } // namespace
 
 TargetIdResult WriteTargetIdFile(const QString &firmwareFile, const QString &target, int n) {
-    const QByteArray targetPath = target.toLocal8Bit();
+    const QByteArray targetPath = QFile::encodeName(target);
     struct stat existing {};
     if (::lstat(targetPath.constData(), &existing) == 0)
         return TargetIdResult::Exists;
@@ -81,22 +71,14 @@ TargetIdResult WriteTargetIdFile(const QString &firmwareFile, const QString &tar
     case platform::ReadOutcome::ReadFailed:
         return TargetIdResult::ReadFailed;
     }
-    // Created exclusively, so a file that appeared meanwhile is never overwritten.
-    const int fd = ::open(targetPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return errno == EEXIST ? TargetIdResult::Exists : TargetIdResult::WriteFailed;
-    File out(::fdopen(fd, "wb"));
-    if (!out) {
-        ::close(fd);
-        ::unlink(targetPath.constData());
-        return TargetIdResult::WriteFailed;
-    }
     const std::string copy = "S0~I~" + std::to_string(n) + "\r\n" + CopiedLines(source);
-    bool ok = std::fwrite(copy.data(), 1, copy.size(), out.get()) == copy.size();
-    ok = std::fclose(out.release()) == 0 && ok;
-    if (!ok) {
-        ::unlink(targetPath.constData());
-        return TargetIdResult::WriteFailed;
+    switch (platform::CreateWhole(target, QByteArray::fromStdString(copy))) {
+    case platform::CreateOutcome::Created:
+        return TargetIdResult::Generated;
+    case platform::CreateOutcome::Exists:
+        return TargetIdResult::Exists; // one that appeared meanwhile is never overwritten
+    case platform::CreateOutcome::Failed:
+        break;
     }
-    return TargetIdResult::Generated;
+    return TargetIdResult::WriteFailed;
 }

@@ -69,9 +69,9 @@ bool Registry::OpenKey(const QString &key, bool canCreate) {
     if (file.isEmpty())
         return false;
     const QFileInfo info(file);
-    // A pipe or a device in the file's place would hold the start for good, or never end; it is
-    // never read, nor written over.
-    if (info.exists() && (!info.isFile() || KnownUnreadable(info))) {
+    // A pipe or a device in the file's place would hold the start for good, or never end, and a
+    // file far beyond any settings is none; it is never read, nor written over.
+    if (info.exists() && (!info.isFile() || info.size() > kMaxFileBytes || KnownUnreadable(info))) {
         readFailed = true;
         return false;
     }

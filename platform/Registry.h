@@ -23,6 +23,9 @@ public:
 // text is read and written by RegistryFile, which keeps every value a plain text.
 class Registry {
 public:
+    // Far beyond the few dozen values a key holds.
+    static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+
     Registry();
     ~Registry();
     Registry(const Registry &) = delete;

@@ -1,6 +1,7 @@
 #include "WholeFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
@@ -179,6 +180,38 @@ bool MoveWhole(const QString &from, const QString &to) {
         return false;
     return ::lstat(target.constData(), &info) != 0 && errno == ENOENT &&
            ::rename(source.constData(), target.constData()) == 0;
+}
+
+CreateOutcome CreateWhole(const QString &path, const QByteArray &data) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (name.isEmpty())
+        return CreateOutcome::Failed;
+    if (::lstat(name.constData(), &info) == 0)
+        return CreateOutcome::Exists;
+    const auto size = static_cast<std::size_t>(data.size());
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    Descriptor unnamed(::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (unnamed.get() >= 0) {
+        if (!WriteAllAt(unnamed.get(), data.constData(), size, 0))
+            return CreateOutcome::Failed;
+        const std::string self = "/proc/self/fd/" + std::to_string(unnamed.get());
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return CreateOutcome::Created;
+        if (errno == EEXIST)
+            return CreateOutcome::Exists;
+        if (errno != ENOENT) // no /proc to reach the unnamed file through
+            return CreateOutcome::Failed;
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return CreateOutcome::Failed;
+    }
+    Descriptor fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        return errno == EEXIST ? CreateOutcome::Exists : CreateOutcome::Failed;
+    if (WriteAllAt(fd.get(), data.constData(), size, 0) && fd.Close())
+        return CreateOutcome::Created;
+    ::unlink(name.constData());
+    return CreateOutcome::Failed;
 }
 
 bool IsSameFile(const QString &first, const QString &second) {

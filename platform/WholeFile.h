@@ -44,6 +44,14 @@ bool AppendWhole(const QString &path, std::string_view bytes, bool overwrite = f
 // never copies, so a move to another file system fails and leaves the file where it was.
 bool MoveWhole(const QString &from, const QString &to);
 
+enum class CreateOutcome { Created, Exists, Failed };
+
+// Writes `data` to a new file at `path`, whole or not at all, and never over anything there: the
+// bytes go to a file without a name, which takes the name only once they are all in (the link
+// refuses a taken name). Where the file system has no such files, the file is made exclusively
+// and removed again when a write fails.
+CreateOutcome CreateWhole(const QString &path, const QByteArray &data);
+
 // Whether two names reach the same existing file (through links or other names).
 bool IsSameFile(const QString &first, const QString &second);
 

@@ -2,8 +2,8 @@
 
 #include "WholeFile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <climits>
 
 QString FirstFreeNumberedName(const QString &directory, const char *pattern, int &index) {
@@ -19,12 +19,27 @@ QString FirstFreeNumberedName(const QString &directory, const char *pattern, int
 NumberedFileResult WriteNumberedFile(const QString &directory, const char *pattern, int &index,
                                      const std::function<bool(QIODevice &)> &write) {
     NumberedFileResult result;
-    result.path = FirstFreeNumberedName(directory, pattern, index);
-    if (result.path.isEmpty())
+    QBuffer bytes;
+    if (!bytes.open(QIODevice::WriteOnly) || !write(bytes)) {
+        result.outcome = NumberedFileResult::Outcome::WriteFailed;
+        result.path = FirstFreeNumberedName(directory, pattern, index);
         return result;
-    QSaveFile file(result.path);
-    const bool written = file.open(QIODevice::WriteOnly) && write(file) && platform::CommitWhole(file);
-    result.outcome =
-        written ? NumberedFileResult::Outcome::Written : NumberedFileResult::Outcome::WriteFailed;
+    }
+    // A name taken between the look and the write is passed over for the next free one.
+    for (int tries = 0; tries < kNumberedFileTries; ++tries) {
+        result.path = FirstFreeNumberedName(directory, pattern, index);
+        if (result.path.isEmpty())
+            return result;
+        switch (platform::CreateWhole(result.path, bytes.data())) {
+        case platform::CreateOutcome::Created:
+            result.outcome = NumberedFileResult::Outcome::Written;
+            return result;
+        case platform::CreateOutcome::Failed:
+            result.outcome = NumberedFileResult::Outcome::WriteFailed;
+            return result;
+        case platform::CreateOutcome::Exists:
+            break;
+        }
+    }
     return result;
 }

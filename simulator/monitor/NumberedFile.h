@@ -18,8 +18,7 @@ constexpr int kNumberedFileTries = 900;
 // name tried; empty when every one is taken.
 QString FirstFreeNumberedName(const QString &directory, const char *pattern, int &index);
 
-// Tries up to 900 names from `index` on, advancing the index past each name tried, and writes
-// the first one that no file has through `write` (a temporary renamed into place once `write`
-// returns true).
+// Tries up to 900 names from `index` on, advancing the index past each name tried, and makes
+// the first one that no file has, holding what `write` wrote, whole or not at all.
 NumberedFileResult WriteNumberedFile(const QString &directory, const char *pattern, int &index,
                                      const std::function<bool(QIODevice &)> &write);

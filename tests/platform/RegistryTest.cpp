@@ -126,4 +126,12 @@ TEST(Registry, OpeningWithoutCreateFailsForMissingKey) {
     EXPECT_FALSE(reg.OpenKey(missing, true));
     EXPECT_TRUE(reg.ReadFailed());
     EXPECT_FALSE(QFileInfo(Registry::FileForKey(missing)).isFile());
+    // Nor is a file beyond any settings read (a sparse one: no bytes are written).
+    QFile::remove(Registry::FileForKey(missing));
+    QFile huge(Registry::FileForKey(missing));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(Registry::kMaxFileBytes + 1));
+    huge.close();
+    EXPECT_FALSE(reg.OpenKey(missing, true));
+    EXPECT_TRUE(reg.ReadFailed());
+    QFile::remove(Registry::FileForKey(missing));
 }

@@ -178,3 +178,19 @@ TEST(WholeFile, AMoveToAnotherFileSystemOrATakenNameLeavesTheFileWhereItWas) {
     EXPECT_FALSE(QFile::exists(log));
     EXPECT_EQ(Contents(dir.filePath("run001.log").toStdString()), "kept\n");
 }
+
+TEST(WholeFile, ANewFileIsMadeWholeOrNotAtAllAndNeverOverAnother) {
+    QTemporaryDir dir;
+    const QString copy = dir.filePath("app (ID3).hex");
+    EXPECT_EQ(CreateWhole(copy, "new\n"), CreateOutcome::Created);
+    EXPECT_EQ(CreateWhole(copy, "other\n"), CreateOutcome::Exists);
+    EXPECT_EQ(Contents(copy.toStdString()), "new\n");
+
+    testsupport::FullDisk disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    disk.Fill(100);
+    const QString cut = QString::fromStdString(disk.Path() + "/Pelmora001.txt");
+    EXPECT_EQ(CreateWhole(cut, QByteArray(8000, 'x')), CreateOutcome::Failed);
+    EXPECT_FALSE(QFile::exists(cut));
+}
